@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One log record as stored: the image of the bxCAN receive mailbox, four little-endian words.
+struct CAN_FIFOMailBox_TypeDef
+{
+    uint32_t RIR;  // identifier word; bit 2 is IDE (extended format)
+    uint32_t RDTR; // time stamp in microseconds (the logger puts it where the DLC would be)
+    uint32_t RDLR; // data bytes 0..3, byte 0 in bits 7..0
+    uint32_t RDHR; // data bytes 4..7
+};
+
+// A decoded frame.
+struct Log
+{
+    uint32_t Time = 0; // microseconds
+    uint32_t ID = 0;   // 11-bit identifier, or 29-bit identifier | 0x80000000
+    uint8_t IDE = 0;   // 4 for an extended frame, 0 for a standard one
+    uint32_t RTR = 0;
+    uint8_t DLC = 0;
+    uint32_t FilterMatchIndex = 0;
+    uint8_t Data[8] = {};
+};
+
+constexpr size_t kLogRecordSize = 16;
+constexpr uint32_t kExtendedIdFlag = 0x80000000u;
+
+// Reads the four words of a 16-byte record, little-endian on any host.
+CAN_FIFOMailBox_TypeDef readMailbox(const uint8_t *record);
+Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box);
+
+// A frame to be written into a test or example log.
+struct LogFrame
+{
+    uint32_t id = 0; // 11-bit or 29-bit identifier, without the extended flag
+    bool extended = false;
+    uint32_t time = 0; // microseconds
+    std::array<uint8_t, 8> data{};
+};
+
+// The 16 bytes the logger stores for `frame`.
+std::array<uint8_t, kLogRecordSize> encodeRecord(const LogFrame &frame);
+// Writes a whole .qvl file; false if it could not be written completely.
+bool writeLogFile(const std::string &path, const std::vector<LogFrame> &frames);
