@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "candbfile.h"
 #include "candecoder.h"
 #include "ui_mainwindow.h"
 
@@ -158,7 +159,11 @@ void MainWindow::on_FIleName_textChanged()
 
 // ---- decoder -------------------------------------------------------------------------------
 
-void MainWindow::on_Convert_clicked() {}
+void MainWindow::on_Convert_clicked()
+{
+    if (std::optional<json> candb = loadCandbFile(dbcstr))
+        test(*candb, ui);
+}
 
 // ---- configurator --------------------------------------------------------------------------
 

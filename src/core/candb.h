@@ -17,7 +17,7 @@ const std::array<int, 512> &be_bits();
 struct CandbMessage
 {
     uint32_t id = 0;
-    std::vector<Signal> signals; // in file order
+    std::vector<Signal> signalList; // in file order ("signals" is a Qt keyword)
 };
 
 // A whole Candb database, or the one reason it was refused: never a partial one.

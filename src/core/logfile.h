@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,36 @@ constexpr uint32_t kExtendedIdFlag = 0x80000000u;
 // Reads the four words of a 16-byte record, little-endian on any host.
 CAN_FIFOMailBox_TypeDef readMailbox(const uint8_t *record);
 Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box);
+
+// Reads a log file from the start, record by record, through a large buffer. Only whole
+// records are decoded: a trailing part of a record is never handed on.
+class LogReader
+{
+public:
+    LogReader() = default;
+    ~LogReader();
+    LogReader(const LogReader &) = delete;
+    LogReader &operator=(const LogReader &) = delete;
+
+    // `path` is in the platform's file-name encoding. False if the file cannot be opened.
+    bool open(const std::string &path);
+    // The next whole record; false at the end of the file or on a read error.
+    bool next(CAN_FIFOMailBox_TypeDef &record);
+    // True when reading stopped because of an error rather than at the end of the file.
+    bool failed() const { return readError; }
+    // Bytes of whole records handed on so far.
+    uint64_t bytesRead() const { return consumed; }
+
+private:
+    bool refill();
+
+    std::FILE *file = nullptr;
+    std::vector<uint8_t> buffer;
+    size_t position = 0;
+    size_t filled = 0;
+    uint64_t consumed = 0;
+    bool readError = false;
+};
 
 // A frame to be written into a test or example log.
 struct LogFrame

@@ -1,0 +1,39 @@
+#include "candbfile.h"
+
+#include "candb.h"
+
+#include <QFile>
+#include <QMessageBox>
+
+#include <fstream>
+
+namespace {
+
+std::optional<nlohmann::json> refuse(const QString &problem = QString())
+{
+    QString text = "Candb json not Valid";
+    if (!problem.isEmpty())
+        text += '\n' + problem;
+    QMessageBox::critical(nullptr, "Error", text);
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<nlohmann::json> loadCandbFile(const QString &path)
+{
+    if (!QFile::exists(path) || !path.contains(".json"))
+        return refuse();
+
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    if (!in)
+        return refuse("the file cannot be read");
+    std::string error;
+    std::optional<nlohmann::json> doc = parseJson(in, error);
+    if (!doc)
+        return refuse(QString::fromStdString(error));
+    const Candb candb = readCandb(*doc);
+    if (!candb.ok())
+        return refuse(QString::fromStdString(candb.error));
+    return doc;
+}
