@@ -105,6 +105,10 @@ private slots:
             << 8 << false << 0.1 << 0.0 << 0.7 << true << qint64(7);
         QTest::newRow("-0.3 lies on the grid")
             << 8 << true << 0.1 << 0.0 << -0.3 << true << qint64(-3);
+        QTest::newRow("just under a whole count truncates")
+            << 8 << false << 1.0 << 0.0 << 2.9999999 << true << qint64(2);
+        QTest::newRow("a hair under a whole count is that count")
+            << 8 << false << 1.0 << 0.0 << 2.9999999999999 << true << qint64(3);
         QTest::newRow("signed 8 bit, -128")
             << 8 << true << 1.0 << 0.0 << -128.0 << true << qint64(-128);
         QTest::newRow("signed 8 bit, 127")
