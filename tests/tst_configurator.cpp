@@ -426,13 +426,6 @@ void TestConfigurator::signalTrigger()
         const SignalSTM32 trigger = deserializeConfig(writtenImage()).trigStm32;
         QCOMPARE(trigger.rawValue, rawValue);
         QCOMPARE(trigger.ID, 0x123u);
-        QCOMPARE(trigger.DLC, uint8_t(8));
-        QCOMPARE(trigger.start_bit, uint8_t(8));
-        QCOMPARE(trigger.msb, uint8_t(15));
-        QCOMPARE(trigger.lsb, uint8_t(8));
-        QCOMPARE(trigger.size, uint8_t(8));
-        QCOMPARE(trigger.is_signed, uint8_t(0));
-        QCOMPARE(trigger.is_little_endian, uint8_t(1));
         QCOMPARE(trigger.mode, uint8_t(3));
         QCOMPARE(trigger.operation, uint8_t(3));
     } else {
