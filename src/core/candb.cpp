@@ -39,14 +39,17 @@ public:
     bool start_array(std::size_t) override { return enter(); }
     bool end_array() override { return leave(); }
 
-    bool parse_error(std::size_t, const std::string &,
+    bool parse_error(std::size_t position, const std::string &,
                      const nlohmann::detail::exception &error) override
     {
-        // what() reads "[json.exception.parse_error.101] parse error at line 1, column 3: ...".
+        // what() reads "[json.exception.parse_error.101] parse error at line 1, column 3: ...";
+        // a number too large says only "number overflow parsing '1e400'", so it gets a place.
         std::string text = error.what();
         const size_t tagEnd = text.find("] ");
         if (tagEnd != std::string::npos)
             text.erase(0, tagEnd + 2);
+        if (text.rfind("parse error", 0) != 0)
+            text = "parse error at byte " + std::to_string(position) + ": " + text;
         if (text.size() > kShownParseErrorBytes)
             text = text.substr(0, kShownParseErrorBytes) + "...";
         problem = text;

@@ -2,7 +2,7 @@
 
 #include "signal.h"
 
-#include <nlohmann/json_fwd.hpp>
+#include <nlohmann/json.hpp>
 
 #include <array>
 #include <istream>
