@@ -63,6 +63,8 @@ void readBusMode(const BusControls &controls, Conf &bus)
         bus.canMode = 1;
 }
 
+// Without a chosen signal the value is still checked for being a number, but there is no range
+// to check it against.
 void readSignalTrigger(Ui::MainWindow *ui, Generation &generation)
 {
     const bool signalChosen = !selTrigSig.name.empty();
