@@ -1,1 +1,130 @@
 #include "logfile.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr size_t kReadBufferSize = size_t(1) << 20; // 65536 records per read
+constexpr uint32_t kIdeFlag = 4;
+constexpr int kStandardIdShift = 21;
+constexpr int kExtendedIdShift = 3;
+
+uint32_t littleEndianWord(const uint8_t *bytes)
+{
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+           uint32_t(bytes[3]) << 24;
+}
+
+void putLittleEndianWord(uint32_t word, uint8_t *bytes)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = uint8_t(word >> (8 * i));
+}
+
+} // namespace
+
+CAN_FIFOMailBox_TypeDef readMailbox(const uint8_t *record)
+{
+    return CAN_FIFOMailBox_TypeDef{littleEndianWord(record), littleEndianWord(record + 4),
+                                   littleEndianWord(record + 8), littleEndianWord(record + 12)};
+}
+
+Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box)
+{
+    Log frame;
+    frame.IDE = uint8_t(box.RIR & kIdeFlag);
+    frame.ID =
+        frame.IDE ? (box.RIR >> kExtendedIdShift) | kExtendedIdFlag : box.RIR >> kStandardIdShift;
+    frame.Time = box.RDTR;
+    for (int i = 0; i < 4; ++i) {
+        frame.Data[i] = uint8_t(box.RDLR >> (8 * i));
+        frame.Data[4 + i] = uint8_t(box.RDHR >> (8 * i));
+    }
+    return frame;
+}
+
+LogReader::~LogReader()
+{
+    close();
+}
+
+bool LogReader::open(const std::string &path)
+{
+    close();
+    file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    buffer.resize(kReadBufferSize);
+    return true;
+}
+
+void LogReader::close()
+{
+    if (file)
+        std::fclose(file); // opened for reading only: nothing can be lost here
+    file = nullptr;
+    position = filled = 0;
+    consumed = 0;
+    readError = false;
+}
+
+bool LogReader::next(CAN_FIFOMailBox_TypeDef &record)
+{
+    if (filled - position < kLogRecordSize && !refill())
+        return false;
+    record = readMailbox(buffer.data() + position);
+    position += kLogRecordSize;
+    consumed += kLogRecordSize;
+    return true;
+}
+
+// Moves the unread part of a record to the front and reads on behind it. True when a whole
+// record is buffered.
+bool LogReader::refill()
+{
+    if (!file || readError)
+        return false;
+    const size_t kept = filled - position;
+    std::memmove(buffer.data(), buffer.data() + position, kept);
+    position = 0;
+    filled = kept;
+    while (filled < kLogRecordSize) {
+        const size_t got = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file);
+        filled += got;
+        if (got == 0) {
+            readError = std::ferror(file) != 0;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::array<uint8_t, kLogRecordSize> encodeRecord(const LogFrame &frame)
+{
+    const uint32_t rir =
+        frame.extended ? (frame.id << kExtendedIdShift) | kIdeFlag : frame.id << kStandardIdShift;
+    std::array<uint8_t, kLogRecordSize> record{};
+    putLittleEndianWord(rir, record.data());
+    putLittleEndianWord(frame.time, record.data() + 4);
+    std::memcpy(record.data() + 8, frame.data.data(), frame.data.size());
+    return record;
+}
+
+bool writeLogFile(const std::string &path, const std::vector<LogFrame> &frames)
+{
+    std::FILE *out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return false;
+    bool written = true;
+    for (const LogFrame &frame : frames) {
+        const auto record = encodeRecord(frame);
+        if (std::fwrite(record.data(), 1, record.size(), out) != record.size()) {
+            written = false;
+            break;
+        }
+    }
+    written = std::fclose(out) == 0 && written;
+    if (!written)
+        std::remove(path.c_str()); // a log cut short must not pass for a whole one
+    return written;
+}

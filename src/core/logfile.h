@@ -45,8 +45,10 @@ public:
     LogReader(const LogReader &) = delete;
     LogReader &operator=(const LogReader &) = delete;
 
-    // `path` is in the platform's file-name encoding. False if the file cannot be opened.
+    // Opens `path` (in the platform's file-name encoding) to read from its start, closing any
+    // file opened before. False if the file cannot be opened.
     bool open(const std::string &path);
+    void close();
     // The next whole record; false at the end of the file or on a read error.
     bool next(CAN_FIFOMailBox_TypeDef &record);
     // True when reading stopped because of an error rather than at the end of the file.
@@ -74,7 +76,9 @@ struct LogFrame
     std::array<uint8_t, 8> data{};
 };
 
-// The 16 bytes the logger stores for `frame`.
+// The 16 bytes the logger stores for `frame`. Identifier bits above the 11 (standard) or 29
+// (extended) that the identifier word holds do not fit and are dropped: callers check the range.
 std::array<uint8_t, kLogRecordSize> encodeRecord(const LogFrame &frame);
-// Writes a whole .qvl file; false if it could not be written completely.
+// Writes a whole .qvl file, replacing any file of that name. False if it could not be written
+// completely; a file cut short is removed rather than left behind.
 bool writeLogFile(const std::string &path, const std::vector<LogFrame> &frames);
