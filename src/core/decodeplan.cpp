@@ -1,5 +1,7 @@
 #include "decodeplan.h"
 
+#include "signalcodec.h"
+
 #include <algorithm>
 #include <map>
 
@@ -69,6 +71,7 @@ DecodePlan::DecodePlan(const Candb &candb, const MessageIndex &index, const std:
         }
         message.endStep = static_cast<uint32_t>(stepList.size());
         if (!definition.signalList.empty())
-            message.bigEndianMask = bigEndianDataMask(dataLength(definition.signalList.front()));
+            message.bigEndianMask =
+                bigEndianDataMask(frameByteCount(definition.signalList.front()));
     }
 }

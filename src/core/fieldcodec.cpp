@@ -1,9 +1,6 @@
 #include "fieldcodec.h"
 
-int dataLength(const Signal &sig)
-{
-    return sig.DLC < 8 ? sig.DLC : 8;
-}
+#include "signalcodec.h"
 
 uint64_t bigEndianDataMask(int length)
 {
@@ -20,11 +17,12 @@ FieldCodec FieldCodec::resolve(const Signal &sig)
     codec.factor = sig.factor;
     codec.offset = sig.offset;
     codec.bigEndian = !sig.is_little_endian;
+    codec.isSigned = sig.is_signed;
     // The byte walk starts at the byte of the most significant bit and stops at the first byte
     // the frame does not carry: when that is the very first one the field reads as 0. So does a
     // field of no bits. The Candb reader refuses fields longer than 64 bits or inconsistent
     // bit positions; they read as 0 here rather than shift out of range.
-    const int length = dataLength(sig);
+    const int length = frameByteCount(sig);
     const bool consistent = sig.size > 0 && sig.size <= 64 && sig.msb >= 0 &&
                             (!sig.is_little_endian || sig.msb - sig.size + 1 >= 0);
     if (!consistent || sig.msb / 8 >= length)

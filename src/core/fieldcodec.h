@@ -18,25 +18,26 @@ struct FieldCodec
     uint8_t shiftLeft = 0; // a big-endian field may run past byte 7: its missing low bits stay 0
     uint64_t mask = 0;     // 0 for a field whose first byte lies past the data length
     uint64_t signBit = 0;  // top bit of a signed field shorter than 64 bits, else 0
+    bool isSigned = false; // an unsigned field is never negative, even with 64 bits
     double factor = 0.0;
     double offset = 0.0;
 
     static FieldCodec resolve(const Signal &sig);
 
-    int64_t raw(uint64_t little, uint64_t big) const
+    // The field as a two's-complement number for signed signals, as a bit pattern for others.
+    uint64_t raw(uint64_t little, uint64_t big) const
     {
         const uint64_t field = (((bigEndian ? big : little) >> shiftRight) << shiftLeft) & mask;
-        return static_cast<int64_t>((field ^ signBit) - signBit);
+        return (field ^ signBit) - signBit;
     }
 
     double value(uint64_t little, uint64_t big) const
     {
-        return double(raw(little, big)) * factor + offset;
+        const uint64_t field = raw(little, big);
+        const double number = isSigned ? double(static_cast<int64_t>(field)) : double(field);
+        return number * factor + offset;
     }
 };
-
-// The data bytes a frame of a message carries: its "dlc", of which a log record holds at most 8.
-int dataLength(const Signal &sig);
 
 // Clears the bytes at and past `length` in the big-endian view of a frame.
 uint64_t bigEndianDataMask(int length);
