@@ -4,7 +4,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <clocale>
+#include <fstream>
 #include <unistd.h>
 
 // The conversion engine on its own: tables, rows, time, smart mode and the ways a run can fail.
@@ -50,6 +54,7 @@ private slots:
     void progressFollowsTheRecordsRead();
     void eventsAtMostEvery20msAndAfterTheLastRow();
     void sameBytesUnderAGermanLocale();
+    void exampleConverts();
 
     void logThatIsAFolderCreatesNothing();
     void outputThatCannotBeCreated();
@@ -274,6 +279,33 @@ void ConversionTest::sameBytesUnderAGermanLocale()
     std::setlocale(LC_ALL, previous.c_str());
     QCOMPARE(inGerman, inC);
     QVERIFY(inC.contains("123.456789,10.500000,"));
+}
+
+void ConversionTest::exampleConverts()
+{
+    std::ifstream in(QUORVANE_EXAMPLES_DIR "/vehicle.json");
+    std::string error;
+    const std::optional<nlohmann::json> doc = parseJson(in, error);
+    QVERIFY2(doc, error.c_str());
+    const Candb candb = readCandb(*doc);
+    QVERIFY2(candb.ok(), candb.error.c_str());
+    const ConversionSummary summary = convertLog(
+        candb, {QUORVANE_EXAMPLES_DIR "/vehicle.qvl", nativePath(outputPath()), 10000, true});
+    QCOMPARE(summary.outcome, ConversionOutcome::Finished);
+    QCOMPARE(summary.columns, size_t(32));
+    QVERIFY(summary.frames > 30000);
+
+    const QList<QByteArray> lines = fileBytes(outputPath()).split('\n');
+    QCOMPARE(lines.size(),
+             qsizetype(summary.rows + 2)); // header, rows, nothing after the last newline
+    const QList<QByteArray> names = lines.first().split(',');
+    QCOMPARE(names.first(), QByteArray("time"));
+    QVERIFY(std::is_sorted(names.begin() + 1, names.end()));
+    // Parked at the end: no speed, no gear, the driver's door open.
+    const QList<QByteArray> last = lines[lines.size() - 2].split(',');
+    QCOMPARE(last[names.indexOf("VehicleSpeed")], QByteArray("0.000000"));
+    QCOMPARE(last[names.indexOf("GearSelected")], QByteArray("0.000000"));
+    QCOMPARE(last[names.indexOf("DoorDriverOpen")], QByteArray("1.000000"));
 }
 
 void ConversionTest::logThatIsAFolderCreatesNothing()
