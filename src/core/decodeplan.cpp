@@ -2,31 +2,38 @@
 
 #include "signalcodec.h"
 
-#include <algorithm>
 #include <map>
 
 MessageIndex::MessageIndex(const Candb &candb)
 {
     standard.fill(-1);
+    // A power of two at least twice the number of messages, so that probes stay short.
+    size_t slots = 16;
+    otherShift = 32 - 4;
+    while (slots < 2 * candb.messages.size()) {
+        slots *= 2;
+        --otherShift;
+    }
+    others.resize(slots);
+
     for (const CandbMessage &message : candb.messages) {
         if (find(message.id) >= 0)
             continue;
         const int32_t entry = static_cast<int32_t>(definitions.size());
         definitions.push_back(&message);
-        if (message.id < standard.size()) {
+        if (message.id < standard.size())
             standard[message.id] = entry;
-        } else {
-            const auto at = std::lower_bound(others.begin(), others.end(),
-                                             std::make_pair(message.id, int32_t(-1)));
-            others.insert(at, {message.id, entry});
-        }
+        else
+            addOther(message.id, entry);
     }
 }
 
-int MessageIndex::findOther(uint32_t id) const
+void MessageIndex::addOther(uint32_t id, int32_t entry)
 {
-    const auto at = std::lower_bound(others.begin(), others.end(), std::make_pair(id, int32_t(-1)));
-    return (at != others.end() && at->first == id) ? at->second : -1;
+    size_t slot = slotOf(id);
+    while (others[slot].entry >= 0)
+        slot = (slot + 1) & (others.size() - 1);
+    others[slot] = {id, entry};
 }
 
 namespace {

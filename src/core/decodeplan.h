@@ -6,11 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 // Finds the message of a frame identifier with one table look-up for standard identifiers and
-// a binary search among the few others. Each distinct "id" of the Candb file has one entry,
+// a small hash table for the others. Each distinct "id" of the Candb file has one entry,
 // numbered in the order the ids first occur in the file; the first definition of an id is the
 // one that decodes it.
 class MessageIndex
@@ -30,10 +29,25 @@ public:
     const CandbMessage &definition(size_t entry) const { return *definitions[entry]; }
 
 private:
-    int findOther(uint32_t id) const;
+    struct Slot
+    {
+        uint32_t id = 0;
+        int32_t entry = -1; // -1: empty
+    };
+    size_t slotOf(uint32_t id) const { return (id * 0x9E3779B1u) >> otherShift; }
+    int findOther(uint32_t id) const
+    {
+        // Open addressing with linear probing; the table is at most half full.
+        for (size_t slot = slotOf(id);; slot = (slot + 1) & (others.size() - 1)) {
+            if (others[slot].entry < 0 || others[slot].id == id)
+                return others[slot].entry;
+        }
+    }
+    void addOther(uint32_t id, int32_t entry);
 
     std::array<int32_t, 2048> standard;
-    std::vector<std::pair<uint32_t, int32_t>> others; // sorted by id
+    std::vector<Slot> others;
+    int otherShift = 0;
     std::vector<const CandbMessage *> definitions;
 };
 
