@@ -47,6 +47,7 @@ private slots:
     void candbPath();
     void finishedRun();
     void sameTableUnderAGermanLocale();
+    void pathsOutsideLatin1();
     void candbRefusedByTheReader();
     void outputThatIsAnInput_data();
     void outputThatIsAnInput();
@@ -274,6 +275,20 @@ void DecoderWindowTest::sameTableUnderAGermanLocale()
     QLocale::setDefault(QLocale::c());
     QCOMPARE(recorder.texts(), QStringList{"Finish conversion!"});
     QCOMPARE(fileBytes(outputFile()), QByteArray(kWorkedTable));
+}
+
+void DecoderWindowTest::pathsOutsideLatin1()
+{
+    const QString folder = QString::fromUtf8("Prüfstand Ωδή 日本");
+    QVERIFY(QDir(dir.path()).mkpath(folder));
+    QVERIFY(QFile::copy(dir.filePath("run.qvl"), dir.filePath(folder + "/fahrt €.qvl")));
+    QVERIFY(QFile::copy(dir.filePath("db.json"), dir.filePath(folder + "/база.json")));
+    fill(folder + "/fahrt €.qvl", folder + "/база.json", folder, QString::fromUtf8("表.csv"));
+    MessageBoxRecorder recorder;
+    convert();
+    QCOMPARE(recorder.texts(), QStringList{"Finish conversion!"});
+    QCOMPARE(fileBytes(dir.filePath(folder + QString::fromUtf8("/表.csv"))),
+             QByteArray(kWorkedTable));
 }
 
 void DecoderWindowTest::candbRefusedByTheReader()
