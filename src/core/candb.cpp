@@ -39,14 +39,17 @@ public:
     bool start_array(std::size_t) override { return enter(); }
     bool end_array() override { return leave(); }
 
-    bool parse_error(std::size_t, const std::string &,
+    bool parse_error(std::size_t position, const std::string &,
                      const nlohmann::detail::exception &error) override
     {
-        // what() reads "[json.exception.parse_error.101] parse error at line 1, column 3: ...".
+        // what() reads "[json.exception.parse_error.101] parse error at line 1, column 3: ...";
+        // a number too large says only "number overflow parsing '1e400'", so it gets a place.
         std::string text = error.what();
         const size_t tagEnd = text.find("] ");
         if (tagEnd != std::string::npos)
             text.erase(0, tagEnd + 2);
+        if (text.rfind("parse error", 0) != 0)
+            text = "parse error at byte " + std::to_string(position) + ": " + text;
         if (text.size() > kShownParseErrorBytes)
             text = text.substr(0, kShownParseErrorBytes) + "...";
         problem = text;
@@ -165,10 +168,10 @@ bool placeBits(Signal &signal)
     return true;
 }
 
-// Derives one Signal of message `owner`, or says what is wrong with it. `place` names the
+// Derives one Signal of the message `id`, or says what is wrong with it. `place` names the
 // message; `number` counts the message's signals from 1.
-std::string readSignal(const json &entry, const CandbMessage &owner, uint8_t dlc,
-                       const std::string &place, size_t number, Signal &signal)
+std::string readSignal(const json &entry, uint32_t id, uint8_t dlc, const std::string &place,
+                       size_t number, Signal &signal)
 {
     std::string where = place + ", signal " + std::to_string(number);
     if (!entry.is_object())
@@ -193,7 +196,7 @@ std::string readSignal(const json &entry, const CandbMessage &owner, uint8_t dlc
     if (isSigned == entry.end() || !isSigned->is_boolean())
         return where + ": " + keyProblem(entry, "signed", "true or false");
 
-    signal.ID = owner.id;
+    signal.ID = id;
     signal.isExt = 0;
     signal.DLC = dlc;
     signal.start_bit = int(startBit);
@@ -233,8 +236,8 @@ std::string readMessage(const json &entry, const std::string &where,
             return place + ": " + keyProblem(entry, "dlc", wholeNumberFrom(0, kLargestDlc));
         message.signalList.resize(signalList->size());
         for (size_t i = 0; i < signalList->size(); ++i) {
-            std::string problem = readSignal((*signalList)[i], message, uint8_t(dlc), place, i + 1,
-                                             message.signalList[i]);
+            std::string problem = readSignal((*signalList)[i], message.id, uint8_t(dlc), place,
+                                             i + 1, message.signalList[i]);
             if (!problem.empty())
                 return problem;
         }

@@ -2,7 +2,7 @@
 
 #include "signal.h"
 
-#include <nlohmann/json_fwd.hpp>
+#include <nlohmann/json.hpp>
 
 #include <array>
 #include <istream>
@@ -29,9 +29,25 @@ struct Candb
     bool ok() const { return error.empty(); }
 };
 
-// Parses JSON text without exceptions. On failure returns nothing and sets `error`.
+// Parses JSON text without exceptions. On failure returns nothing and sets `error`, which says
+// where the text went wrong. Text nested more than 100 levels deep is refused too: copying such a
+// value would recurse that deep.
 std::optional<nlohmann::json> parseJson(std::istream &in, std::string &error);
 
 // Validates every value the reader uses, then derives every Signal. The one place where the
 // Candb format is understood.
+//
+// Accepted: a top-level object; "messages" missing, an array, or an object (read in ascending
+// order of member names) whose elements are objects. A message without "id" is skipped unread.
+// Otherwise "id" is a whole number 0 to 4294967295; "signals", if present, an array; a message
+// with signals needs "dlc", a whole number 0 to 64 (a log record holds 8: frameByteCount). Each
+// signal needs "name" (a string), "startbit" (whole, 0 to 511), "bitlength" (whole, 1 to 64),
+// "scaling" and "offset" (finite numbers) and "signed" (true or false); a big-endian signal must
+// end within byte 63. "Whole" means a number of whole value, however written: 16, 16.0 and 1.6e1
+// alike. "endianess" may be anything: only the literal true means little-endian.
+//
+// The first fault found is the one error, naming its place: messages of an array are counted
+// from 1 in file order (skipped ones included), those of an object named by their member names;
+// signals are named by "name" or, while that is unusable, counted from 1. For example:
+//     message 3 (id 291), signal "Speed": "bitlength" must be a whole number from 1 to 64
 Candb readCandb(const nlohmann::json &doc);

@@ -123,8 +123,6 @@ bool writeLogFile(const std::string &path, const std::vector<LogFrame> &frames)
             break;
         }
     }
-    written = std::fclose(out) == 0 && written;
-    if (!written)
-        std::remove(path.c_str()); // a log cut short must not pass for a whole one
-    return written;
+    // Buffered records reach the disk only here, so a full disk may show up only now.
+    return std::fclose(out) == 0 && written;
 }

@@ -80,5 +80,5 @@ struct LogFrame
 // (extended) that the identifier word holds do not fit and are dropped: callers check the range.
 std::array<uint8_t, kLogRecordSize> encodeRecord(const LogFrame &frame);
 // Writes a whole .qvl file, replacing any file of that name. False if it could not be written
-// completely; a file cut short is removed rather than left behind.
+// completely, in which case the file may hold only part of the frames.
 bool writeLogFile(const std::string &path, const std::vector<LogFrame> &frames);
