@@ -1,0 +1,75 @@
+# shellcheck shell=bash
+# Shared steps of the setup, run and test scripts. Source it; it defines functions only.
+#
+#   install_packages            installs whatever Debian packages are missing (apt-get)
+#   build_tree DIR [ARGS...]    configures and builds into DIR (relative to the repository)
+#                               with extra CMake arguments, e.g. a sanitizer build:
+#                                 build_tree build-asan -DCMAKE_BUILD_TYPE=Debug \
+#                                   "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined"
+#   run_tests DIR [CTEST...]    runs every test of a built tree, offscreen
+
+QUORVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Everything needed to build, test and run on Debian 12. locales-all: tests convert under a
+# German locale; xvfb and xauth: to run the window on a machine without a screen; fonts: so
+# the window has readable text on a bare system.
+QUORVANE_PACKAGES=(
+    g++ cmake ninja-build
+    qt6-base-dev nlohmann-json3-dev
+    locales-all
+    xvfb xauth fonts-dejavu-core
+)
+
+say() {
+    echo "quorvane: $*" >&2
+}
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null; then
+        sudo "$@"
+    else
+        say "need root rights to run: $*"
+        say "run this script as root, or install sudo"
+        return 1
+    fi
+}
+
+missing_packages() {
+    local package
+    for package in "${QUORVANE_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
+            echo "$package"
+        fi
+    done
+}
+
+install_packages() {
+    if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
+        say "this is not a Debian-like system: install by hand: ${QUORVANE_PACKAGES[*]}"
+        return 0
+    fi
+    local missing
+    missing="$(missing_packages)"
+    if [ -z "$missing" ]; then
+        return 0
+    fi
+    say "installing: ${missing//$'\n'/ }"
+    as_root apt-get update
+    # shellcheck disable=SC2086 # one word per package
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+}
+
+build_tree() {
+    local dir="$QUORVANE_ROOT/$1"
+    shift
+    cmake -S "$QUORVANE_ROOT" -B "$dir" -G Ninja "$@"
+    cmake --build "$dir" -j "${QUORVANE_JOBS:-2}"
+}
+
+run_tests() {
+    local dir="$QUORVANE_ROOT/$1"
+    shift
+    (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure "$@")
+}
