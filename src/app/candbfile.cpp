@@ -7,14 +7,19 @@
 
 #include <fstream>
 
-namespace {
-
-std::optional<nlohmann::json> refuse(const QString &problem = QString())
+void reportInvalidCandb(const QString &problem)
 {
     QString text = "Candb json not Valid";
     if (!problem.isEmpty())
         text += '\n' + problem;
     QMessageBox::critical(nullptr, "Error", text);
+}
+
+namespace {
+
+std::optional<nlohmann::json> refuse(const QString &problem = QString())
+{
+    reportInvalidCandb(problem);
     return std::nullopt;
 }
 

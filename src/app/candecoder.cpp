@@ -1,7 +1,12 @@
 #include "candecoder.h"
 
+#include "candb.h"
+#include "candbfile.h"
+#include "decoderarea.h"
 #include "signalcodec.h"
 #include "ui_mainwindow.h"
+
+#include <QCoreApplication>
 
 QString logstr;
 QString dbcstr;
@@ -26,8 +31,25 @@ int64_t get_raw_value(const std::vector<uint8_t> &msg, std::list<Signal>::iterat
 
 void test(json jsonObject, Ui::MainWindow *ui)
 {
-    Q_UNUSED(jsonObject);
-    Q_UNUSED(ui);
+    const Candb candb = readCandb(jsonObject);
+    if (!candb.ok()) {
+        reportInvalidCandb(QString::fromStdString(candb.error));
+        return;
+    }
+    const std::optional<ConversionJob> job = checkDecoderArea(ui);
+    if (!job)
+        return;
+
+    // Disabled for the whole run: the window stays live, and a second click must not start a
+    // conversion inside this one.
+    ui->Convert->setEnabled(false);
+    ConversionHooks hooks;
+    hooks.progress = [ui](int percent) { ui->progressBar->setValue(percent); };
+    hooks.processEvents = [] { QCoreApplication::processEvents(); };
+    const ConversionOutcome outcome = convertLog(candb, *job, hooks).outcome;
+    ui->Convert->setEnabled(true);
+    ui->progressBar->setValue(0);
+    reportConversion(outcome);
 }
 
 // ---- configurator --------------------------------------------------------------------------

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "logfile.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The records of a log file, one pass from the start.
+class LogSource
+{
+public:
+    virtual ~LogSource() = default;
+    // The next whole record; false at the end of the file or on a read error.
+    virtual bool next(CAN_FIFOMailBox_TypeDef &record) = 0;
+    // True when reading stopped because of an error rather than at the end of the file.
+    virtual bool failed() const = 0;
+    // The file's size in bytes when it was opened.
+    virtual uint64_t size() const = 0;
+};
+
+// Where the output table goes.
+class TableSink
+{
+public:
+    virtual ~TableSink() = default;
+    // False when the bytes could not all be written.
+    virtual bool write(const char *data, size_t size) = 0;
+    // Closes the file; false when something written could not be stored.
+    virtual bool close() = 0;
+};
+
+// How the conversion reaches its files. The plain one opens real files; tests put faults in
+// between.
+class ConversionFiles
+{
+public:
+    virtual ~ConversionFiles() = default;
+    // Paths are in the platform's file-name encoding. Nothing when the file cannot be opened.
+    virtual std::unique_ptr<LogSource> openLog(const std::string &path);
+    // Creates the file or empties an existing one. Nothing when it cannot be created.
+    virtual std::unique_ptr<TableSink> createTable(const std::string &path);
+};
+
+// True when both paths name one existing file, through any spelling, link or hard link.
+bool sameFile(const std::string &first, const std::string &second);

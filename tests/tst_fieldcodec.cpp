@@ -1,0 +1,201 @@
+#include "candb.h"
+#include "fieldcodec.h"
+#include "signalcodec.h"
+#include "tablewriter.h"
+
+#include <QTest>
+
+#include <nlohmann/json.hpp>
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+// The engine's shortcuts against the plain computations they stand for: the resolved field
+// codec against the byte walk, the fixed-point formatting against printf.
+class FieldCodecTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void codecMatchesTheByteWalk();
+    void fixedMatchesPrintf();
+    void fixedExtremes_data();
+    void fixedExtremes();
+    void micros_data();
+    void micros();
+};
+
+namespace {
+
+constexpr unsigned kSeed = 20240611;
+
+// A random signal the Candb reader accepts: either byte order, 1 to 64 bits, mostly inside the
+// eight bytes of a record, sometimes past them or past the message's "dlc".
+nlohmann::json randomSignal(std::mt19937 &rng, int number)
+{
+    const bool little = rng() % 2;
+    const int length = 1 + int(rng() % 64);
+    const int byteLimit = (rng() % 8 == 0) ? 64 : 8;
+    int startbit;
+    if (little) {
+        startbit = int(rng() % (8 * byteLimit - length + 1));
+    } else {
+        // The last bit must stay inside the 512 bits of the big-endian sequence.
+        const int position = int(rng() % (8 * byteLimit - length + 1));
+        startbit = 8 * (position / 8) + 7 - position % 8;
+    }
+    const double factors[] = {1, 0.01, -0.5, 1e-6, 123.456, 3, 0.1};
+    const double offsets[] = {0, -40, 0.5, 1e6, -0.001};
+    nlohmann::json sig = {{"name", "s" + std::to_string(number)},
+                          {"startbit", startbit},
+                          {"bitlength", length},
+                          {"scaling", factors[rng() % 7]},
+                          {"offset", offsets[rng() % 5]},
+                          {"signed", rng() % 2 == 0}};
+    if (little)
+        sig["endianess"] = true;
+    return sig;
+}
+
+std::vector<Signal> randomSignals(std::mt19937 &rng)
+{
+    nlohmann::json messages = nlohmann::json::array();
+    int number = 0;
+    for (int m = 0; m < 300; ++m) {
+        nlohmann::json sigs = nlohmann::json::array();
+        for (int s = 0; s < 10; ++s)
+            sigs.push_back(randomSignal(rng, number++));
+        messages.push_back({{"id", m}, {"dlc", rng() % 11}, {"signals", sigs}});
+    }
+    const Candb candb = readCandb({{"messages", messages}});
+    std::vector<Signal> all;
+    if (!candb.ok())
+        qWarning("random Candb refused: %s", candb.error.c_str());
+    for (const CandbMessage &message : candb.messages)
+        all.insert(all.end(), message.signalList.begin(), message.signalList.end());
+    return all;
+}
+
+QByteArray describe(const Signal &sig, const uint8_t *data)
+{
+    return QString("startbit %1 length %2 %3 %4 dlc %5, data %6")
+        .arg(sig.start_bit)
+        .arg(sig.size)
+        .arg(sig.is_little_endian ? "little" : "big")
+        .arg(sig.is_signed ? "signed" : "unsigned")
+        .arg(sig.DLC)
+        .arg(QByteArray(reinterpret_cast<const char *>(data), 8).toHex(' ').constData())
+        .toUtf8();
+}
+
+std::string printed(double value)
+{
+    char text[400];
+    std::snprintf(text, sizeof text, "%f", value);
+    return text;
+}
+
+std::string formatted(double value)
+{
+    char text[400];
+    return std::string(text, formatFixed(text, value));
+}
+
+} // namespace
+
+void FieldCodecTest::codecMatchesTheByteWalk()
+{
+    qInfo("seed %u", kSeed);
+    std::mt19937 rng(kSeed);
+    const std::vector<Signal> signalList = randomSignals(rng);
+    QCOMPARE(signalList.size(), size_t(3000));
+    for (const Signal &sig : signalList) {
+        const FieldCodec codec = FieldCodec::resolve(sig);
+        const uint64_t mask = bigEndianDataMask(frameByteCount(sig));
+        for (int frame = 0; frame < 40; ++frame) {
+            uint8_t data[8];
+            for (uint8_t &byte : data)
+                byte = frame == 0 ? 0xFF : uint8_t(rng());
+            uint32_t low, high;
+            std::memcpy(&low, data, 4); // the tests run on little-endian hosts
+            std::memcpy(&high, data + 4, 4);
+            const uint64_t little = littleEndianData(low, high);
+            const double expected = physicalValue(sig, extractRaw(data, frameByteCount(sig), sig));
+            const double actual = codec.value(little, bigEndianData(little, mask));
+            if (std::memcmp(&expected, &actual, sizeof expected) != 0)
+                QFAIL(describe(sig, data) + QByteArray(": ") + printed(expected).c_str() +
+                      " expected, " + printed(actual).c_str() + " decoded");
+        }
+    }
+}
+
+void FieldCodecTest::fixedMatchesPrintf()
+{
+    std::mt19937_64 rng(kSeed);
+    for (int i = 0; i < 300000; ++i) {
+        double value;
+        switch (i % 4) {
+        case 0: { // any finite double
+            uint64_t bits = rng();
+            std::memcpy(&value, &bits, sizeof value);
+            if (!std::isfinite(value))
+                continue;
+            break;
+        }
+        case 1: // scaled raw values, as signals give them
+            value = double(int64_t(rng() % 2000001) - 1000000) * 0.01 + 0.5;
+            break;
+        case 2: // halfway cases at the sixth decimal
+            value = double(int64_t(rng() % 20000001) - 10000000) / 1e6 + 5e-7;
+            break;
+        default: // small and large magnitudes
+            value = std::ldexp(double(rng() % 1000000), int(rng() % 200) - 100);
+            break;
+        }
+        if (formatted(value) != printed(value))
+            QFAIL(("for " + printed(value) + " formatted " + formatted(value)).c_str());
+    }
+}
+
+void FieldCodecTest::fixedExtremes_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::newRow("zero") << 0.0;
+    QTest::newRow("negative zero") << -0.0;
+    QTest::newRow("tiny negative") << -1e-9;
+    QTest::newRow("largest") << DBL_MAX;
+    QTest::newRow("most negative") << -DBL_MAX;
+    QTest::newRow("smallest") << DBL_MIN;
+    QTest::newRow("2^63") << 9223372036854775808.0;
+}
+
+void FieldCodecTest::fixedExtremes()
+{
+    QFETCH(double, value);
+    QCOMPARE(formatted(value), printed(value));
+    QVERIFY(formatted(value).size() <= 317);
+}
+
+void FieldCodecTest::micros_data()
+{
+    QTest::addColumn<qulonglong>("micros");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0ull << "0.000000";
+    QTest::newRow("single precision would say 123.456795") << 123456789ull << "123.456789";
+    QTest::newRow("single precision would say 100.000000") << 100000001ull << "100.000001";
+    QTest::newRow("past the wrap") << 4294967396ull << "4294.967396";
+    QTest::newRow("largest") << 18446744073709551615ull << "18446744073709.551615";
+}
+
+void FieldCodecTest::micros()
+{
+    QFETCH(qulonglong, micros);
+    QFETCH(QString, text);
+    char out[32];
+    QCOMPARE(QString::fromLatin1(out, int(formatMicros(out, micros) - out)), text);
+}
+
+QTEST_GUILESS_MAIN(FieldCodecTest)
+#include "tst_fieldcodec.moc"
