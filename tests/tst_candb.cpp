@@ -101,8 +101,8 @@ private slots:
     void optionalParts();
     void messagesObjectInNameOrder();
     void duplicatesAreAllRead();
-    void bigEndianEnd_data();
-    void bigEndianEnd();
+    void signalEnd_data();
+    void signalEnd();
     void malformed_data();
     void malformed();
     void notJson_data();
@@ -286,33 +286,42 @@ void CandbTest::duplicatesAreAllRead()
     QCOMPARE(candb.messages[1].id, 291u);
 }
 
-// The last big-endian bit position is 511, which holds bit 504 (bit 0 of byte 63).
-void CandbTest::bigEndianEnd_data()
+// Bit 511 (bit 7 of byte 63) ends the bit numbering. Big-endian, the last position holds bit 504
+// (bit 0 of byte 63); little-endian, the field's most significant bit may be 511 at most.
+void CandbTest::signalEnd_data()
 {
     QTest::addColumn<int>("startBit");
     QTest::addColumn<int>("bitLength");
+    QTest::addColumn<bool>("little");
     QTest::addColumn<int>("lsb"); // -1: refused
 
-    QTest::newRow("one bit at the end") << 504 << 1 << 504;
-    QTest::newRow("two bits past the end") << 504 << 2 << -1;
-    QTest::newRow("byte 63 whole") << 511 << 8 << 504;
-    QTest::newRow("one bit past byte 63") << 511 << 9 << -1;
-    QTest::newRow("64 bits ending in byte 63") << 455 << 64 << 504;
-    QTest::newRow("64 bits one past") << 463 << 64 << -1;
+    QTest::newRow("big: one bit at the end") << 504 << 1 << false << 504;
+    QTest::newRow("big: two bits past the end") << 504 << 2 << false << -1;
+    QTest::newRow("big: byte 63 whole") << 511 << 8 << false << 504;
+    QTest::newRow("big: one bit past byte 63") << 511 << 9 << false << -1;
+    QTest::newRow("big: 64 bits ending in byte 63") << 455 << 64 << false << 504;
+    QTest::newRow("big: 64 bits one past") << 463 << 64 << false << -1;
+    QTest::newRow("little: bit 511 alone") << 511 << 1 << true << 511;
+    QTest::newRow("little: one bit past bit 511") << 511 << 2 << true << -1;
+    QTest::newRow("little: 64 bits ending at bit 511") << 448 << 64 << true << 448;
+    QTest::newRow("little: 64 bits one past") << 449 << 64 << true << -1;
 }
 
-void CandbTest::bigEndianEnd()
+void CandbTest::signalEnd()
 {
     QFETCH(int, startBit);
     QFETCH(int, bitLength);
+    QFETCH(bool, little);
     QFETCH(int, lsb);
 
     json signal = speedSignal();
     signal["startbit"] = startBit;
     signal["bitlength"] = bitLength;
+    signal["endianess"] = little;
     const Candb candb = readText(documentWith(messageWith(signal)));
     if (lsb < 0) {
-        QCOMPARE(candb.error, "message 1 (id 291), signal \"Speed\": a big-endian signal of " +
+        QCOMPARE(candb.error, "message 1 (id 291), signal \"Speed\": a " +
+                                  std::string(little ? "little" : "big") + "-endian signal of " +
                                   std::to_string(bitLength) + " bits from \"startbit\" " +
                                   std::to_string(startBit) + " runs past byte 63");
         QVERIFY(candb.messages.empty());

@@ -151,11 +151,13 @@ int beBitsPosition(int bit)
     return 8 * (bit / 8) + 7 - bit % 8;
 }
 
-// Fills the bit positions of `signal` from its start bit, length and byte order. False if a
-// big-endian signal would run past the end of be_bits.
+// Fills the bit positions of `signal` from its start bit, length and byte order. False if the
+// signal would run past bit 511, the end of the 64 bytes the bit numbering covers.
 bool placeBits(Signal &signal)
 {
     if (signal.is_little_endian) {
+        if (signal.start_bit + signal.size - 1 > kLastBit)
+            return false;
         signal.lsb = signal.start_bit;
         signal.msb = signal.start_bit + signal.size - 1;
         return true;
@@ -207,8 +209,9 @@ std::string readSignal(const json &entry, uint32_t id, uint8_t dlc, const std::s
     signal.is_little_endian =
         endianess != entry.end() && endianess->is_boolean() && endianess->get<bool>();
     if (!placeBits(signal))
-        return where + ": a big-endian signal of " + std::to_string(bitLength) +
-               " bits from \"startbit\" " + std::to_string(startBit) + " runs past byte 63";
+        return where + ": a " + (signal.is_little_endian ? "little" : "big") +
+               "-endian signal of " + std::to_string(bitLength) + " bits from \"startbit\" " +
+               std::to_string(startBit) + " runs past byte 63";
     return {};
 }
 

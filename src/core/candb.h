@@ -42,9 +42,9 @@ std::optional<nlohmann::json> parseJson(std::istream &in, std::string &error);
 // Otherwise "id" is a whole number 0 to 4294967295; "signals", if present, an array; a message
 // with signals needs "dlc", a whole number 0 to 64 (a log record holds 8: frameByteCount). Each
 // signal needs "name" (a string), "startbit" (whole, 0 to 511), "bitlength" (whole, 1 to 64),
-// "scaling" and "offset" (finite numbers) and "signed" (true or false); a big-endian signal must
-// end within byte 63. "Whole" means a number of whole value, however written: 16, 16.0 and 1.6e1
-// alike. "endianess" may be anything: only the literal true means little-endian.
+// "scaling" and "offset" (finite numbers) and "signed" (true or false); a signal of either byte
+// order must end within byte 63. "Whole" means a number of whole value, however written: 16, 16.0
+// and 1.6e1 alike. "endianess" may be anything: only the literal true means little-endian.
 //
 // The first fault found is the one error, naming its place: messages of an array are counted
 // from 1 in file order (skipped ones included), those of an object named by their member names;
