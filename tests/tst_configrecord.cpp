@@ -1,11 +1,11 @@
 #include "configrecord.h"
+#include "filesizelimit.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <cstdio>
 
 namespace {
 
@@ -171,14 +171,23 @@ private slots:
         QVERIFY(!writeConfigFile(QFile::encodeName(path).toStdString(), firstGenerationExample()));
     }
 
-    void shortWriteIsAFailure()
+    void diskFillingUpKeepsTheEarlierFile()
     {
-        // A stream with room for half the record, unbuffered so the write itself comes up short.
-        char room[48];
-        std::FILE *file = fmemopen(room, sizeof room, "wb");
-        QVERIFY(file);
-        QCOMPARE(std::setvbuf(file, nullptr, _IONBF, 0), 0);
-        QVERIFY(!writeAndCloseConfig(file, firstGenerationExample()));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.qvc");
+        const QByteArray earlier = bytesOf(serializeConfig(everyFieldSet()));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(earlier);
+        old.close();
+        {
+            FileSizeLimit fullAfter50Bytes(50);
+            QVERIFY(fullAfter50Bytes.isActive());
+            QVERIFY(
+                !writeConfigFile(QFile::encodeName(path).toStdString(), firstGenerationExample()));
+        }
+        QCOMPARE(readFile(path), earlier);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"config.qvc"});
     }
 };
 

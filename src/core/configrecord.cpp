@@ -1,6 +1,7 @@
 #include "configrecord.h"
 
-#include <cstdio>
+#include "replacingfile.h"
+
 #include <type_traits>
 
 namespace {
@@ -145,17 +146,9 @@ Config deserializeConfig(const ConfigImage &image)
     return config;
 }
 
-bool writeAndCloseConfig(std::FILE *file, const Config &config)
-{
-    const ConfigImage image = serializeConfig(config);
-    const bool written = std::fwrite(image.data(), 1, image.size(), file) == image.size();
-    // Closing flushes the buffer, so a full disk often shows only here.
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
-}
-
 bool writeConfigFile(const std::string &path, const Config &config)
 {
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    return file && writeAndCloseConfig(file, config);
+    const ConfigImage image = serializeConfig(config);
+    ReplacingFile file;
+    return file.open(path) && file.write(image.data(), image.size()) && file.commit();
 }

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 // Settings of one bus, 32 bytes in the file.
@@ -52,9 +51,7 @@ using ConfigImage = std::array<uint8_t, kConfigFileSize>;
 ConfigImage serializeConfig(const Config &config);
 Config deserializeConfig(const ConfigImage &image);
 
-// Writes the 96 bytes to an open stream and closes it, whatever happens. True only when every
-// byte was written and the stream closed without error.
-bool writeAndCloseConfig(std::FILE *file, const Config &config);
-// Creates or truncates the file at `path` (8-bit, in the file system's encoding) and writes the
-// record. False when the file cannot be opened, written in full or closed.
+// Writes the record to the file at `path` (8-bit, in the file system's encoding), creating it or
+// replacing an earlier one. False when the file cannot be created, written in full or stored;
+// an earlier file then keeps its content (unless it is no regular file, such as a device).
 bool writeConfigFile(const std::string &path, const Config &config);

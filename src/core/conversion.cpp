@@ -180,16 +180,15 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
         return summary;
     }
 
+    // A table that cannot be written whole is given up, so that the file it was to replace
+    // stays as it was.
     TableWriter table(*sink, plan.columns());
-    if (!table.writeHeader()) {
+    summary.outcome = table.writeHeader() ? mainPass(*log, hasFrames, first, plan, index, job,
+                                                     hooks, table, summary)
+                                          : ConversionOutcome::WriteFailed;
+    if (summary.outcome != ConversionOutcome::Finished)
+        table.abandon();
+    else if (!table.finish())
         summary.outcome = ConversionOutcome::WriteFailed;
-        return summary;
-    }
-    const ConversionOutcome outcome =
-        mainPass(*log, hasFrames, first, plan, index, job, hooks, table, summary);
-    const bool stored = table.finish();
-    summary.outcome = (outcome == ConversionOutcome::Finished && !stored)
-                          ? ConversionOutcome::WriteFailed
-                          : outcome;
     return summary;
 }

@@ -52,7 +52,8 @@ struct ConversionSummary
 // Converts the log into the output table: a row whenever a frame's time has reached the last
 // row's time plus one period, holding the latest value of every column. The Candb database
 // must be one that readCandb accepted. The output file is created only after the log has been
-// opened and read from, and never when it is the log itself.
+// opened and read from, and never when it is the log itself. A conversion that does not finish
+// leaves an earlier file of the output's name as it was.
 ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
                              const ConversionHooks &hooks = {});
 ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,

@@ -1,8 +1,8 @@
 #include "conversionfiles.h"
 
-#include <sys/stat.h>
+#include "replacingfile.h"
 
-#include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -29,28 +29,14 @@ private:
 class FileTableSink : public TableSink
 {
 public:
-    explicit FileTableSink(std::FILE *file) : file(file)
-    {
-        // The conversion hands over large blocks already; a second buffer would only copy them.
-        std::setvbuf(file, nullptr, _IONBF, 0);
-    }
-    ~FileTableSink() override { close(); }
-
-    bool write(const char *data, size_t size) override
-    {
-        return std::fwrite(data, 1, size, file) == size;
-    }
-    bool close() override
-    {
-        if (!file)
-            return true;
-        const bool stored = std::fclose(file) == 0;
-        file = nullptr;
-        return stored;
-    }
+    bool open(const std::string &path) { return file.open(path); }
+    // The conversion hands over large blocks: no buffer of its own in between.
+    bool write(const char *data, size_t size) override { return file.write(data, size); }
+    bool close() override { return file.commit(); }
+    void discard() override { file.discard(); }
 
 private:
-    std::FILE *file;
+    ReplacingFile file;
 };
 
 } // namespace
@@ -65,10 +51,10 @@ std::unique_ptr<LogSource> ConversionFiles::openLog(const std::string &path)
 
 std::unique_ptr<TableSink> ConversionFiles::createTable(const std::string &path)
 {
-    std::FILE *file = std::fopen(path.c_str(), "w");
-    if (!file)
+    auto sink = std::make_unique<FileTableSink>();
+    if (!sink->open(path))
         return nullptr;
-    return std::make_unique<FileTableSink>(file);
+    return sink;
 }
 
 bool sameFile(const std::string &first, const std::string &second)

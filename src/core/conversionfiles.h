@@ -26,8 +26,11 @@ public:
     virtual ~TableSink() = default;
     // False when the bytes could not all be written.
     virtual bool write(const char *data, size_t size) = 0;
-    // Closes the file; false when something written could not be stored.
+    // Closes the file, the table complete; false when something written could not be stored.
     virtual bool close() = 0;
+    // Closes the file, giving up the table, so that an earlier file of its name stays as it was.
+    // A sink that has nothing to give up just closes.
+    virtual void discard() { close(); }
 };
 
 // How the conversion reaches its files. The plain one opens real files; tests put faults in
@@ -38,7 +41,8 @@ public:
     virtual ~ConversionFiles() = default;
     // Paths are in the platform's file-name encoding. Nothing when the file cannot be opened.
     virtual std::unique_ptr<LogSource> openLog(const std::string &path);
-    // Creates the file or empties an existing one. Nothing when it cannot be created.
+    // Creates the table's file. An existing file is replaced only when the table is complete.
+    // Nothing when it cannot be created.
     virtual std::unique_ptr<TableSink> createTable(const std::string &path);
 };
 

@@ -98,3 +98,9 @@ bool TableWriter::finish()
     const bool closed = sink.close();
     return flushed && closed;
 }
+
+void TableWriter::abandon()
+{
+    used = 0;
+    sink.discard();
+}

@@ -35,6 +35,8 @@ public:
 
     // Hands over what is still buffered and closes the sink. False on a write error.
     bool finish();
+    // Gives up the table: drops what is buffered and lets the sink discard what it has.
+    void abandon();
 
 private:
     bool reserve(size_t bytes);

@@ -1,0 +1,188 @@
+#include "filesizelimit.h"
+#include "replacingfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// A file is replaced only by a complete successor; devices and hard links are written in place.
+class ReplacingFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replacedOnlyWhenComplete_data();
+    void replacedOnlyWhenComplete();
+    void permissionsStay();
+    void newFileGetsTheUsualPermissions();
+    void devicesAreWrittenInPlace_data();
+    void devicesAreWrittenInPlace();
+    void hardLinksKeepSharingTheFile();
+    void readOnlyFileIsRefused();
+};
+
+namespace {
+
+const QByteArray kEarlier = "earlier content\n";
+const QByteArray kNew(4096, 'n');
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(absent)");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+std::string native(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+// Writes `bytes` and commits, or discards after a failed write as the program does.
+bool replace(const QString &path, const QByteArray &bytes)
+{
+    ReplacingFile file;
+    if (!file.open(native(path)))
+        return false;
+    if (!file.write(bytes.constData(), size_t(bytes.size()))) {
+        file.discard();
+        return false;
+    }
+    return file.commit();
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+} // namespace
+
+void ReplacingFileTest::replacedOnlyWhenComplete_data()
+{
+    QTest::addColumn<QString>("earlier"); // "", "file" or "link" (to file.real)
+    QTest::addColumn<bool>("diskFills");
+
+    for (const char *earlier : {"", "file", "link"}) {
+        const QString kind = *earlier ? earlier : "no file";
+        QTest::newRow(qPrintable(kind + ", complete")) << QString(earlier) << false;
+        QTest::newRow(qPrintable(kind + ", disk fills")) << QString(earlier) << true;
+    }
+}
+
+void ReplacingFileTest::replacedOnlyWhenComplete()
+{
+    QFETCH(QString, earlier);
+    QFETCH(bool, diskFills);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.csv");
+    QString contentPath = path;
+    if (earlier == "file")
+        QVERIFY(writeFile(path, kEarlier));
+    if (earlier == "link") {
+        contentPath = dir.filePath("file.real");
+        QVERIFY(writeFile(contentPath, kEarlier));
+        QVERIFY(QFile::link(contentPath, path));
+    }
+    const QStringList filesBefore =
+        earlier.isEmpty() ? QStringList{"out.csv"} : filesIn(dir.path());
+
+    bool replaced;
+    {
+        FileSizeLimit limit(diskFills ? 1000 : RLIM_INFINITY);
+        QVERIFY(limit.isActive());
+        replaced = replace(path, kNew);
+    }
+    QCOMPARE(replaced, !diskFills);
+    if (!diskFills)
+        QCOMPARE(contentOf(path), kNew);
+    else
+        QCOMPARE(contentOf(path), earlier.isEmpty() ? QByteArray("(absent)") : kEarlier);
+    // No temporary file left behind, and a link stays a link.
+    QCOMPARE(filesIn(dir.path()), diskFills && earlier.isEmpty() ? QStringList() : filesBefore);
+    QCOMPARE(QFileInfo(path).isSymLink(), earlier == "link");
+}
+
+void ReplacingFileTest::permissionsStay()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config.qvc");
+    QVERIFY(writeFile(path, kEarlier));
+    QCOMPARE(::chmod(native(path).c_str(), 0640), 0);
+    QVERIFY(replace(path, kNew));
+    struct stat info;
+    QCOMPARE(::stat(native(path).c_str(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0640));
+}
+
+void ReplacingFileTest::newFileGetsTheUsualPermissions()
+{
+    QTemporaryDir dir;
+    const mode_t mask = ::umask(022);
+    const QString path = dir.filePath("config.qvc");
+    const bool replaced = replace(path, kNew);
+    ::umask(mask);
+    QVERIFY(replaced);
+    struct stat info;
+    QCOMPARE(::stat(native(path).c_str(), &info), 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0644));
+}
+
+void ReplacingFileTest::devicesAreWrittenInPlace_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("/dev/null takes everything") << "/dev/null" << true;
+    QTest::newRow("/dev/full takes nothing") << "/dev/full" << false;
+}
+
+void ReplacingFileTest::devicesAreWrittenInPlace()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, stored);
+    struct stat before;
+    QCOMPARE(::stat(native(device).c_str(), &before), 0);
+    QCOMPARE(replace(device, kNew), stored);
+    // Renamed over or removed, the device would be gone for every program (tests run as root).
+    struct stat after;
+    QCOMPARE(::stat(native(device).c_str(), &after), 0);
+    QVERIFY(S_ISCHR(after.st_mode));
+    QCOMPARE(after.st_rdev, before.st_rdev);
+    QCOMPARE(after.st_ino, before.st_ino);
+}
+
+void ReplacingFileTest::hardLinksKeepSharingTheFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("out.csv");
+    QVERIFY(writeFile(path, kEarlier));
+    QCOMPARE(::link(native(path).c_str(), native(dir.filePath("other.csv")).c_str()), 0);
+    QVERIFY(replace(path, kNew));
+    QCOMPARE(contentOf(dir.filePath("other.csv")), kNew);
+    QCOMPARE(filesIn(dir.path()), QStringList({"other.csv", "out.csv"}));
+}
+
+void ReplacingFileTest::readOnlyFileIsRefused()
+{
+    if (::geteuid() == 0)
+        QSKIP("root may write any file, so a read-only file stops nothing here");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config.qvc");
+    QVERIFY(writeFile(path, kEarlier));
+    QCOMPARE(::chmod(native(path).c_str(), 0444), 0);
+    QVERIFY(!replace(path, kNew));
+    QCOMPARE(contentOf(path), kEarlier);
+}
+
+QTEST_APPLESS_MAIN(ReplacingFileTest)
+#include "tst_replacingfile.moc"
