@@ -25,11 +25,7 @@ int64_t get_raw_value(const std::vector<uint8_t> &msg, std::list<Signal>::iterat
 
 // ---- trigger signal list -------------------------------------------------------------------
 
-void GenerateList(json jsonObject, Ui::MainWindow *ui)
-{
-    Q_UNUSED(jsonObject);
-    Q_UNUSED(ui);
-}
+// GenerateList is in triggerlist.cpp.
 
 // ---- decoder -------------------------------------------------------------------------------
 
@@ -58,7 +54,4 @@ void test(json jsonObject, Ui::MainWindow *ui)
 
 // ---- configurator --------------------------------------------------------------------------
 
-void configurator(Ui::MainWindow *ui)
-{
-    Q_UNUSED(ui);
-}
+// configurator is in configurator.cpp, the rules it applies in core/configrules.

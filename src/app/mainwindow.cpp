@@ -2,6 +2,8 @@
 
 #include "candbfile.h"
 #include "candecoder.h"
+#include "filterpanel.h"
+#include "triggerlist.h"
 #include "ui_mainwindow.h"
 
 #include <QFileDialog>
@@ -192,11 +194,29 @@ void MainWindow::on_TrigID_clicked()
         ui->TrigIDW->setVisible(false);
 }
 
-void MainWindow::on_TrigSig_clicked() {}
+// The list is read anew from the Candb file on every click, even the one that clears "Sig".
+void MainWindow::on_TrigSig_clicked()
+{
+    ui->TrigIDW->setVisible(false);
+    ui->TrigSigW->setVisible(true);
+    ui->TrigID->setChecked(false);
+    ui->TrigAlways->setChecked(false);
+    dbcstr = ui->dbcpath->toPlainText();
+    if (std::optional<json> candb = loadCandbFile(dbcstr)) {
+        GenerateList(*candb, ui);
+    } else {
+        ui->TrigSigW->setVisible(false);
+        ui->TrigSig->setChecked(false);
+    }
+    if (!ui->TrigSig->isChecked())
+        ui->TrigSigW->setVisible(false);
+}
 
+// Clearing the list passes an empty text; the chosen signal then stays as it was.
 void MainWindow::on_comboBox_currentTextChanged(const QString &text)
 {
-    Q_UNUSED(text);
+    if (!text.isEmpty())
+        selTrigSig = listedSignal(text);
 }
 
 void MainWindow::on_TrigExt_clicked()
@@ -216,9 +236,17 @@ void MainWindow::on_operation_currentIndexChanged(int index)
 
 // ---- acceptance filters --------------------------------------------------------------------
 
-void MainWindow::on_okfilter_1_clicked() {}
+void MainWindow::on_okfilter_1_clicked()
+{
+    confirmFilterPanel({ui->widget, ui->IdHigh_1, ui->IdLow_1, ui->MIdHigh_1, ui->MIdLow_1},
+                       canSet.conf[0]);
+}
 
-void MainWindow::on_okfilter_2_clicked() {}
+void MainWindow::on_okfilter_2_clicked()
+{
+    confirmFilterPanel({ui->widget_2, ui->IdHigh_2, ui->IdLow_2, ui->MIdHigh_2, ui->MIdLow_2},
+                       canSet.conf[1]);
+}
 
 void MainWindow::on_Filter1_clicked()
 {

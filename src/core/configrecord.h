@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // Settings of one bus, 32 bytes in the file.
@@ -50,3 +51,10 @@ using ConfigImage = std::array<uint8_t, kConfigFileSize>;
 // The 96 bytes of the file: little-endian on any host, reserved bytes zero.
 ConfigImage serializeConfig(const Config &config);
 Config deserializeConfig(const ConfigImage &image);
+
+// Writes the 96 bytes to an open stream and closes it, whatever happens. True only when every
+// byte was written and the stream closed without error.
+bool writeAndCloseConfig(std::FILE *file, const Config &config);
+// Creates or truncates the file at `path` (8-bit, in the file system's encoding) and writes the
+// record. False when the file cannot be opened, written in full or closed.
+bool writeConfigFile(const std::string &path, const Config &config);

@@ -1,0 +1,13 @@
+#include "messageboxes.h"
+
+#include <QMessageBox>
+
+void showError(const QString &text)
+{
+    QMessageBox::critical(nullptr, "Error", text, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void showFinished(const QString &text)
+{
+    QMessageBox::information(nullptr, "Finish", text, QMessageBox::Ok, QMessageBox::NoButton);
+}

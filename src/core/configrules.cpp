@@ -1,0 +1,109 @@
+#include "configrules.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
+std::optional<uint16_t> prescalerForBitRate(uint32_t bitRate)
+{
+    // Each prescaler is 54 MHz / (18 quanta * bit rate), rounded for 83333 and 33333.
+    static constexpr std::array<std::pair<uint32_t, uint16_t>, 8> table{{
+        {1000000, 3},
+        {500000, 6},
+        {250000, 12},
+        {125000, 24},
+        {100000, 30},
+        {83333, 36},
+        {50000, 60},
+        {33333, 90},
+    }};
+    for (const auto &[rate, prescaler] : table) {
+        if (rate == bitRate)
+            return prescaler;
+    }
+    return std::nullopt;
+}
+
+PhysicalRange physicalRange(const Signal &sig)
+{
+    const int bits = sig.size;
+    const double largestRaw =
+        sig.is_signed ? std::ldexp(1.0, bits - 1) - 1.0 : std::ldexp(1.0, bits) - 1.0;
+    const double smallestRaw = sig.is_signed ? -std::ldexp(1.0, bits - 1) : 0.0;
+    const double atLargest = sig.offset + sig.factor * largestRaw;
+    const double atSmallest = sig.offset + sig.factor * smallestRaw;
+    return {std::min(atLargest, atSmallest), std::max(atLargest, atSmallest)};
+}
+
+namespace {
+
+// A count that lies a rounding error away from a whole number is meant to be on the grid.
+double rawCount(double quotient)
+{
+    const double nearest = std::round(quotient);
+    if (std::fabs(quotient - nearest) <= 1e-9 * std::fabs(nearest))
+        return nearest;
+    return std::trunc(quotient);
+}
+
+} // namespace
+
+std::optional<int64_t> triggerRawValue(const Signal &sig, double value)
+{
+    if (sig.factor == 0.0 || !physicalRange(sig).contains(value))
+        return std::nullopt;
+    const double count = rawCount((value - sig.offset) / sig.factor);
+    // -2^63 is the smallest int64; 2^63 is one past the largest.
+    const double limit = std::ldexp(1.0, 63);
+    if (!(count >= -limit && count < limit))
+        return std::nullopt;
+    return static_cast<int64_t>(count);
+}
+
+std::optional<uint32_t> extendedTriggerId(int number)
+{
+    constexpr int kLargestExtendedId = 0x1FFFFFFF;
+    if (number < 0 || number > kLargestExtendedId)
+        return std::nullopt;
+    return static_cast<uint32_t>(number) | 0x80000000u;
+}
+
+std::optional<uint32_t> standardTriggerId(int number)
+{
+    // A negative number, taken as unsigned, is far above the range.
+    constexpr uint32_t kLargestStandardId = 0x7FF;
+    const auto id = static_cast<uint32_t>(number);
+    if (id > kLargestStandardId)
+        return std::nullopt;
+    return id;
+}
+
+void setSignalTrigger(SignalSTM32 &trigger, const Signal &sig, int64_t rawValue, uint8_t operation)
+{
+    trigger.ID = sig.ID;
+    trigger.DLC = sig.DLC;
+    trigger.isExt = sig.isExt;
+    trigger.start_bit = static_cast<uint8_t>(sig.start_bit);
+    trigger.msb = static_cast<uint8_t>(sig.msb);
+    trigger.lsb = static_cast<uint8_t>(sig.lsb);
+    trigger.size = static_cast<uint8_t>(sig.size);
+    trigger.is_signed = sig.is_signed ? 1 : 0;
+    trigger.is_little_endian = sig.is_little_endian ? 1 : 0;
+    trigger.rawValue = rawValue;
+    trigger.mode = kTriggerModeSignal;
+    trigger.operation = operation;
+}
+
+void setAlwaysTrigger(SignalSTM32 &trigger)
+{
+    trigger.operation = kAlwaysOperation;
+    trigger.mode = kTriggerModeAlways;
+}
+
+void setIdTrigger(SignalSTM32 &trigger, uint32_t id, bool extended)
+{
+    trigger.ID = id;
+    trigger.isExt = extended ? 1 : 0;
+    trigger.mode = kTriggerModeId;
+}
