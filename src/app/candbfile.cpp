@@ -1,9 +1,9 @@
 #include "candbfile.h"
 
 #include "candb.h"
+#include "messageboxes.h"
 
 #include <QFile>
-#include <QMessageBox>
 
 #include <fstream>
 
@@ -12,7 +12,7 @@ void reportInvalidCandb(const QString &problem)
     QString text = "Candb json not Valid";
     if (!problem.isEmpty())
         text += '\n' + problem;
-    QMessageBox::critical(nullptr, "Error", text);
+    showError(text);
 }
 
 namespace {

@@ -1,22 +1,17 @@
 #include "decoderarea.h"
 
 #include "candecoder.h"
+#include "messageboxes.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
 
 #include <cstdio>
 
 namespace {
 
 constexpr uint32_t kMaxFrequency = 20000;
-
-void showError(const char *text)
-{
-    QMessageBox::critical(nullptr, "Error", text);
-}
 
 // The frequency in hertz, or 0 after its box has been shown.
 uint32_t checkFrequency(const QString &text)
@@ -81,7 +76,7 @@ void reportConversion(ConversionOutcome outcome)
 {
     switch (outcome) {
     case ConversionOutcome::Finished:
-        QMessageBox::information(nullptr, "Finish", "Finish conversion!");
+        showFinished("Finish conversion!");
         break;
     case ConversionOutcome::LogUnreadable:
     case ConversionOutcome::LogReadFailed:
