@@ -1,5 +1,8 @@
 #include "logfile.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -54,7 +57,11 @@ bool LogReader::open(const std::string &path)
     file = std::fopen(path.c_str(), "rb");
     if (!file)
         return false;
-    buffer.resize(kReadBufferSize);
+    // A short log needs no more buffer than its own size (but room for one record at least).
+    struct stat info;
+    const bool known = ::fstat(::fileno(file), &info) == 0 && info.st_size >= 0;
+    const size_t fileSize = known ? size_t(info.st_size) : kReadBufferSize;
+    buffer.resize(std::max(kLogRecordSize, std::min(kReadBufferSize, fileSize + kLogRecordSize)));
     return true;
 }
 
