@@ -1,7 +1,9 @@
 # shellcheck shell=bash
 # Shared steps of the setup, run and test scripts. Source it; it defines functions only.
 #
-#   install_packages            installs whatever Debian packages are missing (apt-get)
+#   install_packages [EXTRA...] installs whatever Debian packages are missing (apt-get), the
+#                               project's own and any EXTRA ones, e.g. the fuzzing tools:
+#                                 install_packages "${QUORVANE_FUZZ_PACKAGES[@]}"
 #   build_tree DIR [ARGS...]    configures and builds into DIR (relative to the repository)
 #                               with extra CMake arguments, e.g. a sanitizer build:
 #                                 build_tree build-asan -DCMAKE_BUILD_TYPE=Debug \
@@ -19,6 +21,9 @@ QUORVANE_PACKAGES=(
     locales-all
     xvfb xauth fonts-dejavu-core
 )
+
+# The fuzz targets need clang with its libFuzzer and sanitizer runtimes.
+QUORVANE_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 say() {
     echo "quorvane: $*" >&2
@@ -38,7 +43,7 @@ as_root() {
 
 missing_packages() {
     local package
-    for package in "${QUORVANE_PACKAGES[@]}"; do
+    for package in "${QUORVANE_PACKAGES[@]}" "$@"; do
         if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
             echo "$package"
         fi
@@ -47,11 +52,11 @@ missing_packages() {
 
 install_packages() {
     if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
-        say "this is not a Debian-like system: install by hand: ${QUORVANE_PACKAGES[*]}"
+        say "this is not a Debian-like system: install by hand: ${QUORVANE_PACKAGES[*]} $*"
         return 0
     fi
     local missing
-    missing="$(missing_packages)"
+    missing="$(missing_packages "$@")"
     if [ -z "$missing" ]; then
         return 0
     fi

@@ -23,6 +23,8 @@ private slots:
     void devicesAreWrittenInPlace_data();
     void devicesAreWrittenInPlace();
     void hardLinksKeepSharingTheFile();
+    void folderRemovedBeforeCommit_data();
+    void folderRemovedBeforeCommit();
     void readOnlyFileIsRefused();
 };
 
@@ -170,6 +172,29 @@ void ReplacingFileTest::hardLinksKeepSharingTheFile()
     QVERIFY(replace(path, kNew));
     QCOMPARE(contentOf(dir.filePath("other.csv")), kNew);
     QCOMPARE(filesIn(dir.path()), QStringList({"other.csv", "out.csv"}));
+}
+
+void ReplacingFileTest::folderRemovedBeforeCommit_data()
+{
+    QTest::addColumn<bool>("earlierFile");
+    QTest::newRow("new file") << false;
+    QTest::newRow("earlier file") << true;
+}
+
+void ReplacingFileTest::folderRemovedBeforeCommit()
+{
+    QFETCH(bool, earlierFile);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("out"));
+    const QString path = dir.filePath("out/table.csv");
+    if (earlierFile)
+        QVERIFY(writeFile(path, kEarlier));
+    ReplacingFile file;
+    QVERIFY(file.open(native(path)));
+    QVERIFY(file.write(kNew.constData(), size_t(kNew.size())));
+    QVERIFY(QDir(dir.filePath("out")).removeRecursively());
+    // Written, but under no name any more: no success.
+    QVERIFY(!file.commit());
 }
 
 void ReplacingFileTest::readOnlyFileIsRefused()

@@ -123,12 +123,23 @@ bool ReplacingFile::closeDescriptor()
     return closed;
 }
 
+// True while `path` still names the open file: not when it, or its folder, was removed or
+// replaced meanwhile, for then what was written is on disk under no name.
+bool ReplacingFile::stillNamed() const
+{
+    struct stat opened, named;
+    return ::fstat(descriptor, &opened) == 0 && ::stat(target.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
 bool ReplacingFile::commit()
 {
     if (descriptor < 0)
         return false;
-    if (mode != Mode::Temporary)
-        return closeDescriptor();
+    if (mode != Mode::Temporary) {
+        const bool named = stillNamed();
+        return closeDescriptor() && named;
+    }
     // On disk before it takes the name, so that a crash leaves the old file or the whole new one.
     const bool synced = ::fsync(descriptor) == 0;
     const bool closed = closeDescriptor();

@@ -25,7 +25,8 @@ public:
     // False when the bytes could not all be written.
     bool write(const void *data, size_t size);
     // Makes what was written the file's content and closes it. False when it could not all be
-    // stored; an earlier regular file then keeps its content.
+    // stored, or the file no longer has its name (its folder was removed meanwhile); an earlier
+    // regular file then keeps its content.
     bool commit();
     // Closes without keeping what was written: an earlier regular file keeps its content, a new
     // one is removed. A file written in place keeps what reached it.
@@ -45,6 +46,7 @@ private:
     bool openTemporary(const std::string &realPath);
     bool openInPlace(const std::string &path);
     bool closeDescriptor();
+    bool stillNamed() const;
 
     int descriptor = -1;
     Mode mode = Mode::InPlace;
