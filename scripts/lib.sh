@@ -23,6 +23,7 @@ QUORVANE_PACKAGES=(
 )
 
 # The fuzz targets need clang with its libFuzzer and sanitizer runtimes.
+# shellcheck disable=SC2034 # for the scripts that source this one
 QUORVANE_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 say() {

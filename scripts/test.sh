@@ -48,7 +48,7 @@ fuzz_target() {
         say "$name failed; the input is in $dir/artifacts/, the whole output in $log"
         return 1
     fi
-    grep -E '^stat::number_of_executed_units|^Done ' "$log" || true
+    grep '^Done ' "$log" || true
 }
 
 fuzz_pass() {
