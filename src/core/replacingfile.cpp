@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -30,8 +29,12 @@ std::string nameOf(const std::string &path)
 // The file a path finally names, through every symbolic link; empty when it does not exist.
 std::string realPathOf(const std::string &path)
 {
-    char resolved[PATH_MAX];
-    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+    char *resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return {};
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
 }
 
 } // namespace
@@ -141,7 +144,7 @@ bool ReplacingFile::commit()
         return closeDescriptor() && named;
     }
     // On disk before it takes the name, so that a crash leaves the old file or the whole new one.
-    const bool synced = ::fsync(descriptor) == 0;
+    const bool synced = ::fdatasync(descriptor) == 0;
     const bool closed = closeDescriptor();
     if (synced && closed && ::rename(temporary.c_str(), target.c_str()) == 0)
         return true;
