@@ -47,7 +47,8 @@ Q_DECLARE_METATYPE(Fault)
 
 namespace {
 
-// Every file below `root` with its bytes. Links are left out: one leads to /proc/self/mem.
+// Every file below `root` with its bytes. Links are left out (one leads to /proc/self/mem), and
+// a pipe is only listed, since opening it would wait for a writer.
 Snapshot snapshotOf(const QString &root)
 {
     Snapshot files;
@@ -56,8 +57,11 @@ Snapshot snapshotOf(const QString &root)
     while (it.hasNext()) {
         const QString path = it.next();
         QFile file(path);
-        files[QDir(root).relativeFilePath(path)] =
-            file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+        QByteArray &bytes = files[QDir(root).relativeFilePath(path)];
+        if (!it.fileInfo().isFile())
+            bytes = "(no regular file)";
+        else
+            bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
     }
     return files;
 }
@@ -133,40 +137,46 @@ void HostileInputTest::cleanup()
     dir.reset();
 }
 
-// The files a row names, made on demand.
+// The files a row names, made on demand; the others are there from the start.
 void HostileInputTest::makeFixture(const QString &name)
 {
     const QByteArray log = fileBytes(path("run.qvl"));
-    if (name == "cut.qvl") // three and a half records
+    const std::string native = nativePath(path(name));
+    if (name == "cut.qvl") { // three and a half records
         QVERIFY(writeFile(path(name), log.left(56)));
-    else if (name == "empty.qvl" || name == "empty.json")
+    } else if (name == "empty.qvl" || name == "empty.json") {
         QVERIFY(writeFile(path(name), QByteArray()));
-    else if (name == "noperm.qvl") {
+    } else if (name == "noperm.qvl") {
         QVERIFY(writeFile(path(name), log));
-        QCOMPARE(::chmod(nativePath(path(name)).c_str(), 0), 0);
-    } else if (name == "ioerror.qvl") // opens, but every read fails
+        QCOMPARE(::chmod(native.c_str(), 0), 0);
+    } else if (name == "ioerror.qvl") { // opens, but every read fails
         QVERIFY(QFile::link("/proc/self/mem", path(name)));
-    else if (name == "long.qvl")
-        QVERIFY(writeLogFile(nativePath(path(name)), longDrive()));
-    else if (name == "html.json")
+    } else if (name == "zero.qvl" || name == "zero.json") { // never ends
+        QVERIFY(QFile::link("/dev/zero", path(name)));
+    } else if (name == "pipe.qvl" || name == "pipe.json") { // opening waits for a writer
+        QCOMPARE(::mkfifo(native.c_str(), 0644), 0);
+    } else if (name == "long.qvl") {
+        QVERIFY(writeLogFile(native, longDrive()));
+    } else if (name == "html.json") {
         QVERIFY(writeFile(path(name), "<html><body>no JSON</body></html>"));
-    else if (name == "deep.json")
+    } else if (name == "deep.json") {
         QVERIFY(writeFile(path(name), "{\"messages\": " + QByteArray(100000, '[') +
                                           QByteArray(100000, ']') + "}"));
-    else if (name == "wrongtypes.json")
+    } else if (name == "wrongtypes.json") {
         QVERIFY(writeFile(path(name),
                           R"({"messages": [{"id": "291", "dlc": [2], "signals": [{"name": 7,
             "startbit": "0", "bitlength": null, "scaling": "0.01", "offset": {},
             "signed": "false", "endianess": "true"}]}]})"));
-    else if (name == "longname.json")
+    } else if (name == "longname.json") {
         QVERIFY(writeFile(path(name), candbWithSpeedNamed(kTenMegabyteName, false)));
-    else if (name == "longname-faulty.json")
+    } else if (name == "longname-faulty.json") {
         QVERIFY(writeFile(path(name), candbWithSpeedNamed(kTenMegabyteName, true)));
-    else if (name == "ro") {
+    } else if (name == "ro") {
         QVERIFY(QDir(dir->path()).mkdir(name));
-        QCOMPARE(::chmod(nativePath(path(name)).c_str(), 0555), 0);
-    } else if (name == "new")
+        QCOMPARE(::chmod(native.c_str(), 0555), 0);
+    } else if (name == "new") {
         QVERIFY(QDir(dir->path()).mkdir(name));
+    }
 }
 
 void HostileInputTest::setField(const char *name, const QString &text)
@@ -273,6 +283,16 @@ void HostileInputTest::decoder_data()
         << "db.json"
         << "out"
         << "10" << true << Fault::None << "LogFile not corrected" << kEarlierTable;
+    *row("log that is an endless device")
+        << "zero.qvl"
+        << "db.json"
+        << "out"
+        << "10" << true << Fault::None << "LogFile not corrected" << kEarlierTable;
+    *row("log that is a pipe") << "pipe.qvl"
+                               << "db.json"
+                               << "out"
+                               << "10" << false << Fault::None << "LogFile not corrected"
+                               << kEarlierTable;
     // The Candb file.
     *row("empty Candb file") << "run.qvl"
                              << "empty.json"
@@ -285,6 +305,16 @@ void HostileInputTest::decoder_data()
         << "out"
         << "10" << false << Fault::None
         << invalid + "parse error at line 1, column 1: " << kEarlierTable;
+    *row("Candb file that is an endless device")
+        << "run.qvl"
+        << "zero.json"
+        << "out"
+        << "10" << false << Fault::None << invalid + "not a regular file" << kEarlierTable;
+    *row("Candb file that is a pipe")
+        << "run.qvl"
+        << "pipe.json"
+        << "out"
+        << "10" << false << Fault::None << invalid + "not a regular file" << kEarlierTable;
     *row("Candb file nested 100000 levels deep")
         << "run.qvl"
         << "deep.json"

@@ -4,6 +4,7 @@
 #include "messageboxes.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <fstream>
 
@@ -30,6 +31,9 @@ std::optional<nlohmann::json> loadCandbFile(const QString &path)
     if (!QFile::exists(path) || !path.contains(".json"))
         return refuse();
 
+    // A pipe would wait for a writer for ever and a device such as /dev/zero never end.
+    if (!QFileInfo(path).isFile())
+        return refuse("not a regular file");
     std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
     if (!in)
         return refuse("the file cannot be read");

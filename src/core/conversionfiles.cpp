@@ -9,10 +9,12 @@ namespace {
 class FileLogSource : public LogSource
 {
 public:
+    // Only a regular file: a pipe would wait for a writer for ever, and a device such as
+    // /dev/zero never end.
     bool open(const std::string &path)
     {
         struct stat info;
-        if (!reader.open(path) || stat(path.c_str(), &info) != 0)
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || !reader.open(path))
             return false;
         bytes = static_cast<uint64_t>(info.st_size);
         return true;
