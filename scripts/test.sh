@@ -62,6 +62,13 @@ fuzz_pass() {
     done
 }
 
+# Runs a pass and says how long it took.
+timed() {
+    local started=$SECONDS
+    "$@"
+    say "$1 took $((SECONDS - started)) s"
+}
+
 plain_only=false
 if [ "${1:-}" = "--plain" ]; then
     plain_only=true
@@ -69,8 +76,8 @@ if [ "${1:-}" = "--plain" ]; then
 fi
 ctest_args=("$@")
 install_packages
-test_pass build
+timed test_pass build
 if ! $plain_only; then
-    sanitizer_pass
-    fuzz_pass
+    timed sanitizer_pass
+    timed fuzz_pass
 fi
