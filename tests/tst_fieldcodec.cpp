@@ -1,7 +1,7 @@
 #include "candb.h"
 #include "fieldcodec.h"
+#include "fixedtext.h"
 #include "signalcodec.h"
-#include "tablewriter.h"
 
 #include <QTest>
 

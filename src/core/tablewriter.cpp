@@ -1,44 +1,42 @@
 #include "tablewriter.h"
 
+#include "fixedtext.h"
+
 #include <algorithm>
-#include <charconv>
-
-char *formatMicros(char *out, uint64_t micros)
-{
-    out = std::to_chars(out, out + 20, micros / 1000000).ptr;
-    *out++ = '.';
-    uint32_t fraction = static_cast<uint32_t>(micros % 1000000);
-    for (int digit = 6; digit-- > 0;) {
-        out[digit] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
-    }
-    return out + 6;
-}
-
-char *formatFixed(char *out, double value)
-{
-    // Fixed notation with a precision gives exactly the digits of printf's "%f".
-    return std::to_chars(out, out + 317, value, std::chars_format::fixed, 6).ptr;
-}
 
 TableWriter::TableWriter(TableSink &sink, std::vector<std::string> columnNames)
-    : sink(sink), names(std::move(columnNames)), held(names.size(), 0), stale(names.size(), 0),
-      cells(names.size() * kCellSize), cellSizes(names.size()),
-      maxRowSize(32 + names.size() * kCellSize + 1),
+    : sink(sink), names(std::move(columnNames)), held(names.size(), 0), shown(names.size(), 0),
+      stale(names.size(), 0), cells(names.size()), longTexts(names.size()),
+      // The time, every cell at its longest, the newline, and the slack of a whole-cell copy.
+      maxRowSize(32 + names.size() * kLongestCell + 1 + sizeof(Cell)),
       buffer(std::max<size_t>(size_t(1) << 20, 2 * maxRowSize))
 {
-    for (uint32_t column = 0; column < names.size(); ++column)
-        refreshText(column);
+    staleColumns.reserve(names.size());
+    for (uint32_t column = 0; column < names.size(); ++column) {
+        std::memcpy(cells[column].text, ",0.000000", 9);
+        cells[column].size = 9;
+    }
 }
 
 void TableWriter::refreshText(uint32_t column)
 {
-    char *cell = &cells[column * kCellSize];
+    stale[column] = 0;
+    if (held[column] == shown[column]) // changed and changed back
+        return;
+    shown[column] = held[column];
     double value;
     std::memcpy(&value, &held[column], sizeof value);
-    cell[0] = ',';
-    cellSizes[column] = static_cast<uint16_t>(formatFixed(cell + 1, value) - cell);
-    stale[column] = 0;
+    char text[kLongestCell];
+    text[0] = ',';
+    const size_t size = size_t(formatFixed(text + 1, value) - text);
+    Cell &cell = cells[column];
+    if (size <= sizeof cell.text) {
+        std::memcpy(cell.text, text, sizeof cell.text);
+        cell.size = uint8_t(size);
+    } else {
+        longTexts[column].assign(text, size);
+        cell.size = 0;
+    }
 }
 
 bool TableWriter::flush()
@@ -79,13 +77,22 @@ bool TableWriter::writeRow(uint64_t micros)
 {
     if (!reserve(maxRowSize))
         return false;
+    for (uint32_t column : staleColumns)
+        refreshText(column);
+    staleColumns.clear();
+
     char *out = formatMicros(buffer.data() + used, micros);
-    const uint32_t count = static_cast<uint32_t>(names.size());
-    for (uint32_t column = 0; column < count; ++column) {
-        if (stale[column])
-            refreshText(column);
-        std::memcpy(out, &cells[column * kCellSize], cellSizes[column]);
-        out += cellSizes[column];
+    for (size_t column = 0; column < cells.size(); ++column) {
+        const Cell &cell = cells[column];
+        if (cell.size != 0) {
+            // The whole cell at once: the bytes past the text are overwritten by what follows.
+            std::memcpy(out, &cell, sizeof cell);
+            out += cell.size;
+        } else {
+            const std::string &text = longTexts[column];
+            std::memcpy(out, text.data(), text.size());
+            out += text.size();
+        }
     }
     *out++ = '\n';
     used = static_cast<size_t>(out - buffer.data());

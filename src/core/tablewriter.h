@@ -9,8 +9,8 @@
 
 // The output table: a header line, then rows of the time and the value held by every column,
 // fixed-point with six decimals and always a '.', whatever the locale. Rows are gathered in a
-// large buffer and handed to the sink in blocks. A column's text is made again only when its
-// value has changed since the last row.
+// large buffer and handed to the sink in blocks. A column keeps its text and makes it again only
+// when its value has changed since the last row.
 class TableWriter
 {
 public:
@@ -26,7 +26,10 @@ public:
         std::memcpy(&bits, &value, sizeof bits);
         if (bits != held[column]) {
             held[column] = bits;
-            stale[column] = 1;
+            if (!stale[column]) {
+                stale[column] = 1;
+                staleColumns.push_back(column);
+            }
         }
     }
 
@@ -42,24 +45,25 @@ private:
     bool writeText(const char *text, size_t size);
     void refreshText(uint32_t column);
 
+    // ",text" of a column. Nearly every text fits into one cell, which a row copies whole.
+    struct Cell
+    {
+        char text[31];
+        uint8_t size; // bytes of ",text"; 0: the text is in longTexts
+    };
+    static_assert(sizeof(Cell) == 32, "cells are copied 32 bytes at a time");
     // ',' and the longest "%f" text of a double: sign, 309 digits, '.', six decimals.
-    static constexpr size_t kCellSize = 320;
+    static constexpr size_t kLongestCell = 318;
 
     TableSink &sink;
     std::vector<std::string> names;
-    std::vector<uint64_t> held;      // bit patterns, so that -0 and 0 stay apart
-    std::vector<uint8_t> stale;      // held value changed since its text was made
-    std::vector<char> cells;         // per column ",text" in kCellSize bytes
-    std::vector<uint16_t> cellSizes; // bytes of each cell, comma included
+    std::vector<uint64_t> held;  // bit patterns, so that -0 and 0 stay apart
+    std::vector<uint64_t> shown; // bit pattern of the value each text was made from
+    std::vector<uint8_t> stale;  // held value changed since the last row
+    std::vector<uint32_t> staleColumns;
+    std::vector<Cell> cells;
+    std::vector<std::string> longTexts;
     size_t maxRowSize;
     std::vector<char> buffer;
     size_t used = 0;
 };
-
-// Writes `micros` as seconds with six decimals, exactly: 123456789 gives "123.456789".
-// Returns the end of the text; at most 27 characters.
-char *formatMicros(char *out, uint64_t micros);
-
-// Writes `value` as printf's "%f" does in the C locale. Returns the end of the text; at most
-// 317 characters.
-char *formatFixed(char *out, double value);
