@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <clocale>
 #include <fstream>
+#include <memory>
 #include <unistd.h>
 
 // The conversion engine on its own: tables, rows, time, smart mode and the ways a run can fail.
@@ -53,6 +54,8 @@ private slots:
     void existingOutputIsReplaced();
     void progressFollowsTheRecordsRead();
     void eventsAtMostEvery20msAndAfterTheLastRow();
+    void eventsBetweenRows();
+    void eventsDuringThePrescan();
     void sameBytesUnderAGermanLocale();
     void exampleConverts();
 
@@ -233,34 +236,95 @@ void ConversionTest::progressFollowsTheRecordsRead()
     QCOMPARE(shown, QList<int>{37});
 }
 
+namespace {
+
+// A clock for the conversion that moves 7 ms each time it is read.
+struct SteppingClock
+{
+    int reads = 0;
+    int milliseconds() const { return 7 * (reads - 1); } // at the last read
+    ConversionHooks::Clock::time_point operator()()
+    {
+        return ConversionHooks::Clock::time_point(std::chrono::milliseconds(7 * reads++));
+    }
+};
+
+// Frames 1 us apart that never reach a period of a second.
+Frames framesWithoutRows(uint32_t count)
+{
+    Frames frames;
+    for (uint32_t i = 0; i < count; ++i)
+        frames.push_back(standardFrame(7, i, {uint8_t(i)}));
+    return frames;
+}
+
+} // namespace
+
 void ConversionTest::eventsAtMostEvery20msAndAfterTheLastRow()
 {
-    // 31 frames, each writing a row; the clock moves 7 ms each time it is read.
+    // 1984 frames, each writing a row. The clock is read when the run starts, every 64 rows
+    // and after the batch of records: 0, 7, 14, ..., 217 ms, then 224 ms.
     Frames frames;
-    for (uint32_t i = 1; i <= 31; ++i)
+    for (uint32_t i = 1; i <= 31 * 64; ++i)
         frames.push_back(standardFrame(7, i * 10));
     writeLog(frames);
-    int clockReads = 0;
-    QString trace; // r: a row, e: events processed
+    auto clock = std::make_shared<SteppingClock>();
+    QString trace; // r: the progress moved, e: events processed
     std::vector<int> eventTimes;
     ConversionHooks hooks;
-    hooks.clock = [&clockReads] {
-        return ConversionHooks::Clock::time_point(std::chrono::milliseconds(7 * clockReads++));
-    };
+    hooks.clock = [clock] { return (*clock)(); };
     hooks.progress = [&trace](int) { trace += 'r'; };
     hooks.processEvents = [&] {
         trace += 'e';
-        eventTimes.push_back(7 * (clockReads - 1));
+        eventTimes.push_back(clock->milliseconds());
     };
-    QCOMPARE(convertLog(candbFromText(kOneByte), job(10), hooks).rows, uint64_t(31));
+    QCOMPARE(convertLog(candbFromText(kOneByte), job(10), hooks).rows, uint64_t(31 * 64));
 
-    QCOMPARE(trace.count('r'), 31);
     QVERIFY2(trace.endsWith("re"), qPrintable(trace));
     for (size_t i = 1; i + 1 < eventTimes.size(); ++i)
         QVERIFY(eventTimes[i] - eventTimes[i - 1] >= 20);
-    // Rows at 7, 14, 21, ... ms after the start: events at 21, 42, ..., 210, then after the
-    // last row at 217.
+    // Events at 21, 42, ..., 210 ms, then once after the last row.
     QCOMPARE(trace.count('e'), 11);
+}
+
+void ConversionTest::eventsBetweenRows()
+{
+    // Twelve batches of records and not one row: the window must not freeze meanwhile. The
+    // clock is read when the run starts and after every batch: 0, 7, ..., 84 ms.
+    writeLog(framesWithoutRows(12 * 4096));
+    auto clock = std::make_shared<SteppingClock>();
+    std::vector<int> eventTimes;
+    ConversionHooks hooks;
+    hooks.clock = [clock] { return (*clock)(); };
+    hooks.processEvents = [&] { eventTimes.push_back(clock->milliseconds()); };
+    const ConversionSummary summary = convertLog(candbFromText(kOneByte), job(1000000), hooks);
+    QCOMPARE(summary.outcome, ConversionOutcome::Finished);
+    QCOMPARE(summary.rows, uint64_t(0));
+    QCOMPARE(fileBytes(outputPath()), QByteArray("time,B,Never\n"));
+    // At 21, 42, 63 and 84 ms while reading, then once at the end.
+    QCOMPARE(eventTimes, (std::vector<int>{21, 42, 63, 84, 84}));
+}
+
+void ConversionTest::eventsDuringThePrescan()
+{
+    writeLog(framesWithoutRows(12 * 4096));
+    auto clock = std::make_shared<SteppingClock>();
+    int beforeTheTable = 0;
+    int whileConverting = 0;
+    ConversionHooks hooks;
+    hooks.clock = [clock] { return (*clock)(); };
+    hooks.processEvents = [&] {
+        // The table is created only after the pre-scan.
+        ++(QFile::exists(outputPath()) ? whileConverting : beforeTheTable);
+    };
+    const ConversionSummary summary =
+        convertLog(candbFromText(kOneByte), job(1000000, true), hooks);
+    QCOMPARE(summary.outcome, ConversionOutcome::Finished);
+    QCOMPARE(fileBytes(outputPath()), QByteArray("time,B\n"));
+    // Twelve batches in each pass, read every 7 ms: events at 21, 42, 63 and 84 ms in the
+    // pre-scan, at 105, 126, 147 and 168 ms in the main pass, and at the end.
+    QCOMPARE(beforeTheTable, 4);
+    QCOMPARE(whileConverting, 5);
 }
 
 void ConversionTest::sameBytesUnderAGermanLocale()
@@ -468,9 +532,10 @@ void ConversionTest::logEndsEarlyWhileConverting()
 
 void ConversionTest::logReadErrorWhileConverting()
 {
-    writeLog(manyRows(1000));
+    // Past the first batch of records, which is read before the table is created.
+    writeLog(manyRows(10000));
     FaultyFiles files;
-    files.logRecords = 999;
+    files.logRecords = 9999;
     files.logFails = true;
     QCOMPARE(convertLog(candbFromText(kOneByte), job(10), {}, files).outcome,
              ConversionOutcome::LogReadFailed);

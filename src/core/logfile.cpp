@@ -1,13 +1,11 @@
 #include "logfile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 constexpr size_t kReadBufferSize = size_t(1) << 20; // 65536 records per read
-constexpr uint32_t kIdeFlag = 4;
-constexpr int kStandardIdShift = 21;
-constexpr int kExtendedIdShift = 3;
 
 uint32_t littleEndianWord(const uint8_t *bytes)
 {
@@ -33,8 +31,7 @@ Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box)
 {
     Log frame;
     frame.IDE = uint8_t(box.RIR & kIdeFlag);
-    frame.ID =
-        frame.IDE ? (box.RIR >> kExtendedIdShift) | kExtendedIdFlag : box.RIR >> kStandardIdShift;
+    frame.ID = mailboxId(box);
     frame.Time = box.RDTR;
     for (int i = 0; i < 4; ++i) {
         frame.Data[i] = uint8_t(box.RDLR >> (8 * i));
@@ -76,6 +73,20 @@ bool LogReader::next(CAN_FIFOMailBox_TypeDef &record)
     position += kLogRecordSize;
     consumed += kLogRecordSize;
     return true;
+}
+
+size_t LogReader::read(CAN_FIFOMailBox_TypeDef *records, size_t capacity)
+{
+    size_t count = 0;
+    while (count < capacity && (filled - position >= kLogRecordSize || refill())) {
+        const size_t whole = std::min(capacity - count, (filled - position) / kLogRecordSize);
+        for (size_t i = 0; i < whole; ++i)
+            records[count + i] = readMailbox(buffer.data() + position + i * kLogRecordSize);
+        position += whole * kLogRecordSize;
+        consumed += whole * kLogRecordSize;
+        count += whole;
+    }
+    return count;
 }
 
 // Moves the unread part of a record to the front and reads on behind it. True when a whole
