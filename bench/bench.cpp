@@ -295,6 +295,11 @@ int runBenchmark(const Options &options)
         return result.ok;
     };
 
+    // Logs are large: each goes as soon as its workloads are done.
+    auto discard = [&](const std::string &path) {
+        if (!options.keep)
+            ::unlink(path.c_str());
+    };
     bool ok = true;
     const std::string denseDb = inputs.candb("dense", dense);
     const std::string fastDb = inputs.candb("fast", fast);
@@ -306,7 +311,7 @@ int runBenchmark(const Options &options)
             ok = run({"W1", denseDb, log, 100, false}) && ok;
         if (ok && wanted(options, "W3"))
             ok = run({"W3", denseDb, log, 1, false}) && ok;
-        ::unlink(log.c_str());
+        discard(log);
     }
     if (ok && (wanted(options, "W2") || wanted(options, "W2win"))) {
         const std::string log = inputs.log("fast", fast, uint64_t(10000 * options.w2Seconds), 12);
@@ -315,13 +320,13 @@ int runBenchmark(const Options &options)
             ok = run({"W2", fastDb, log, 20000, false}) && ok;
         if (ok && wanted(options, "W2win"))
             ok = run({"W2win", fastDb, log, 20000, true}) && ok;
-        ::unlink(log.c_str());
+        discard(log);
     }
     if (ok && wanted(options, "W4")) {
         const std::string log =
             inputs.log("long", dense, uint64_t(options.w4Megabytes * 1e6 / 16), 13);
         ok = !log.empty() && run({"W4", denseDb, log, 10, false});
-        ::unlink(log.c_str());
+        discard(log);
     }
 
     auto find = [&](const std::string &name) -> const Result * {
