@@ -3,18 +3,19 @@
 #include "fixedtext.h"
 
 #include <algorithm>
+#include <cmath>
 
 TableWriter::TableWriter(TableSink &sink, std::vector<std::string> columnNames)
     : sink(sink), names(std::move(columnNames)), held(names.size(), 0), shown(names.size(), 0),
-      stale(names.size(), 0), cells(names.size()), longTexts(names.size()),
+      stale(names.size(), 0), staleColumns(names.size() + 1), cells(names.size()),
+      longTexts(names.size()),
       // The time, every cell at its longest, the newline, and the slack of a whole-cell copy.
       maxRowSize(32 + names.size() * kLongestCell + 1 + sizeof(Cell)),
       buffer(std::max<size_t>(size_t(1) << 20, 2 * maxRowSize))
 {
-    staleColumns.reserve(names.size());
-    for (uint32_t column = 0; column < names.size(); ++column) {
-        std::memcpy(cells[column].text, ",0.000000", 9);
-        cells[column].size = 9;
+    for (Cell &cell : cells) {
+        std::memcpy(cell.text, ",0.000000", 9);
+        cell.size = 9;
     }
 }
 
@@ -26,17 +27,16 @@ void TableWriter::refreshText(uint32_t column)
     shown[column] = held[column];
     double value;
     std::memcpy(&value, &held[column], sizeof value);
+    Cell &cell = cells[column];
+    // Made in place: copying a text just written would wait for its bytes to be stored.
+    if (std::fabs(value) < 0x1p63) { // at most 27 characters
+        cell.size = uint8_t(formatFixed(cell.text + 1, value) - cell.text);
+        return;
+    }
     char text[kLongestCell];
     text[0] = ',';
-    const size_t size = size_t(formatFixed(text + 1, value) - text);
-    Cell &cell = cells[column];
-    if (size <= sizeof cell.text) {
-        std::memcpy(cell.text, text, sizeof cell.text);
-        cell.size = uint8_t(size);
-    } else {
-        longTexts[column].assign(text, size);
-        cell.size = 0;
-    }
+    longTexts[column].assign(text, formatFixed(text + 1, value));
+    cell.size = 0;
 }
 
 bool TableWriter::flush()
@@ -77,9 +77,9 @@ bool TableWriter::writeRow(uint64_t micros)
 {
     if (!reserve(maxRowSize))
         return false;
-    for (uint32_t column : staleColumns)
-        refreshText(column);
-    staleColumns.clear();
+    for (size_t i = 0; i < staleCount; ++i)
+        refreshText(staleColumns[i]);
+    staleCount = 0;
 
     char *out = formatMicros(buffer.data() + used, micros);
     for (size_t column = 0; column < cells.size(); ++column) {

@@ -19,18 +19,17 @@ public:
     // "time", then ",name" for every column. False on a write error.
     bool writeHeader();
 
-    // Holds `value` in `column` until it is set again; every column starts at 0.
+    // Holds `value` in `column` until it is set again; every column starts at 0. Without
+    // branches: whether a value changed is as good as random.
     void set(uint32_t column, double value)
     {
         uint64_t bits;
         std::memcpy(&bits, &value, sizeof bits);
-        if (bits != held[column]) {
-            held[column] = bits;
-            if (!stale[column]) {
-                stale[column] = 1;
-                staleColumns.push_back(column);
-            }
-        }
+        const uint8_t changed = bits != held[column];
+        held[column] = bits;
+        staleColumns[staleCount] = column;
+        staleCount += changed & ~stale[column];
+        stale[column] |= changed;
     }
 
     // One row at `micros` microseconds. False on a write error.
@@ -45,7 +44,8 @@ private:
     bool writeText(const char *text, size_t size);
     void refreshText(uint32_t column);
 
-    // ",text" of a column. Nearly every text fits into one cell, which a row copies whole.
+    // ",text" of a column. Every value below 2^63 in magnitude fits into one cell, which a row
+    // copies whole.
     struct Cell
     {
         char text[31];
@@ -60,7 +60,9 @@ private:
     std::vector<uint64_t> held;  // bit patterns, so that -0 and 0 stay apart
     std::vector<uint64_t> shown; // bit pattern of the value each text was made from
     std::vector<uint8_t> stale;  // held value changed since the last row
+    // The stale columns in their first staleCount places; one place more for set()'s store.
     std::vector<uint32_t> staleColumns;
+    size_t staleCount = 0;
     std::vector<Cell> cells;
     std::vector<std::string> longTexts;
     size_t maxRowSize;
