@@ -22,11 +22,12 @@ TableWriter::TableWriter(TableSink &sink, std::vector<std::string> columnNames)
 void TableWriter::refreshText(uint32_t column)
 {
     stale[column] = 0;
-    if (held[column] == shown[column]) // changed and changed back
+    const double value = held[column];
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (bits == shown[column]) // changed and changed back
         return;
-    shown[column] = held[column];
-    double value;
-    std::memcpy(&value, &held[column], sizeof value);
+    shown[column] = bits;
     Cell &cell = cells[column];
     // Made in place: copying a text just written would wait for its bytes to be stored.
     if (std::fabs(value) < 0x1p63) { // at most 27 characters

@@ -23,10 +23,11 @@ public:
     // branches: whether a value changed is as good as random.
     void set(uint32_t column, double value)
     {
-        uint64_t bits;
+        uint64_t bits, before;
         std::memcpy(&bits, &value, sizeof bits);
-        const uint8_t changed = bits != held[column];
-        held[column] = bits;
+        std::memcpy(&before, &held[column], sizeof before);
+        const uint32_t changed = bits != before;
+        held[column] = value;
         staleColumns[staleCount] = column;
         staleCount += changed & ~stale[column];
         stale[column] |= changed;
@@ -57,9 +58,11 @@ private:
 
     TableSink &sink;
     std::vector<std::string> names;
-    std::vector<uint64_t> held;  // bit patterns, so that -0 and 0 stay apart
+    // Types chosen so that storing into one cannot change another as the compiler sees it:
+    // set() then keeps its counters in registers.
+    std::vector<double> held;    // compared as bit patterns, so that -0 and 0 stay apart
     std::vector<uint64_t> shown; // bit pattern of the value each text was made from
-    std::vector<uint8_t> stale;  // held value changed since the last row
+    std::vector<uint32_t> stale; // 1: held value changed since the last row
     // The stale columns in their first staleCount places; one place more for set()'s store.
     std::vector<uint32_t> staleColumns;
     size_t staleCount = 0;
