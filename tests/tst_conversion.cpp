@@ -92,6 +92,15 @@ const char *const kSharedNames = R"({"messages": [
         {"name": "Both", "startbit": 0, "bitlength": 8, "scaling": 10, "offset": 0,
          "signed": false, "endianess": true}]}]})";
 
+// N is -raw - 0.0 in message 1, so raw 0 gives -0.0, and raw + 0 in message 2.
+const char *const kSignedZeros = R"({"messages": [
+    {"id": 1, "dlc": 1, "signals": [
+        {"name": "N", "startbit": 0, "bitlength": 8, "scaling": -1, "offset": -0.0,
+         "signed": false, "endianess": true}]},
+    {"id": 2, "dlc": 1, "signals": [
+        {"name": "N", "startbit": 0, "bitlength": 8, "scaling": 1, "offset": 0, "signed": false,
+         "endianess": true}]}]})";
+
 const char *const kDuplicateId = R"({"messages": [
     {"id": 5, "dlc": 1, "signals": [
         {"name": "First", "startbit": 0, "bitlength": 8, "scaling": 1, "offset": 0,
@@ -135,6 +144,19 @@ void ConversionTest::tables_data()
         << Frames{standardFrame(1, 10, {1, 2}), standardFrame(2, 20, {3}),
                   standardFrame(1, 30, {4, 5})}
         << 10u << false << "time,Both\n0.000010,2.000000\n0.000020,30.000000\n0.000030,5.000000\n";
+    QTest::newRow("between rows, the latest frame of the messages sharing a column wins")
+        << kSharedNames << Frames{standardFrame(1, 1, {1, 2}), standardFrame(2, 2, {3}),
+                                  standardFrame(1, 3, {4, 5}), standardFrame(0x7FF, 10),
+                                  standardFrame(2, 11, {6}),   standardFrame(1, 12, {7, 8}),
+                                  standardFrame(2, 13, {9}),   standardFrame(0x7FF, 20)}
+        << 10u << false << "time,Both\n0.000010,5.000000\n0.000020,90.000000\n";
+    QTest::newRow("zero and negative zero apart; a value changed and changed back")
+        << kSignedZeros
+        << Frames{standardFrame(2, 5, {7}),  standardFrame(2, 10, {0}), standardFrame(1, 20, {0}),
+                  standardFrame(2, 30, {0}), standardFrame(2, 40, {0}), standardFrame(1, 50, {3})}
+        << 10u << false
+        << "time,N\n0.000010,0.000000\n0.000020,-0.000000\n0.000030,0.000000\n"
+           "0.000040,0.000000\n0.000050,-3.000000\n";
     QTest::newRow("only the first definition of an id decodes; later names stay 0")
         << kDuplicateId << Frames{standardFrame(5, 100, {0xAB})} << 100u << false
         << "time,First,Later\n0.000100,171.000000,0.000000\n";
