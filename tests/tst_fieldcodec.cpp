@@ -191,6 +191,9 @@ void FieldCodecTest::fixedExtremes_data()
     QTest::newRow("just below half a millionth") << std::nextafter(5e-7, 0.0);
     QTest::newRow("just above half a millionth") << std::nextafter(5e-7, 1.0);
     QTest::newRow("negative, rounding to zero") << -4e-7;
+    // A large scaling can take a raw value past the largest double.
+    QTest::newRow("infinity") << double(INFINITY);
+    QTest::newRow("minus infinity") << -double(INFINITY);
 }
 
 void FieldCodecTest::fixedExtremes()
