@@ -71,6 +71,7 @@ public:
 
 private:
     bool refill();
+    size_t readDirectly(CAN_FIFOMailBox_TypeDef *records, size_t capacity);
 
     std::FILE *file = nullptr;
     std::vector<uint8_t> buffer;
