@@ -58,7 +58,7 @@ struct Result
     bool ok = true;
     uint64_t frames = 0, rows = 0, columns = 0;
     double inMB = 0, outMB = 0;
-    double engine = 0, read = 0, write = 0, spread = 0;
+    double engine = 0, cpu = 0, read = 0, write = 0, spread = 0;
     double peakMiB = 0;
     double ratio() const { return engine / (read + write); }
     double timesRead() const { return engine / read; }
@@ -97,7 +97,8 @@ void printMachine(const Options &options)
                 memoryKiB / (1 << 20));
     std::printf("build: %s; smart %s; engine: median of %d runs; R, W: best of the runs; "
                 "times in seconds, sizes in MB (10^6 bytes), peak resident memory in MiB; "
-                "spread: (slowest - fastest) / median of the engine's runs\n",
+                "cpu: the engine's processor time, user and system, median; spread: (slowest - "
+                "fastest) / median of the engine's runs\n",
                 QUORVANE_BUILD_TYPE, options.smart ? "on" : "off", options.reps);
 }
 
@@ -105,7 +106,7 @@ Result measure(const Workload &work, const Options &options, const std::string &
 {
     Result result;
     const std::string output = folder + "/" + work.name + ".csv";
-    std::vector<double> engine, read, write;
+    std::vector<double> engine, cpu, read, write;
     // One run first that is not counted: the first writes into a folder cost more on some
     // machines, and the program's pages are then in memory for every run alike.
     for (int rep = -1; rep < options.reps; ++rep) {
@@ -125,9 +126,9 @@ Result measure(const Workload &work, const Options &options, const std::string &
                 : runThisProgram({"--engine", work.candb, work.log, output,
                                   std::to_string(1000000 / work.frequency), smart});
         unsigned long long frames = 0, rows = 0, columns = 0;
-        double seconds = 0;
-        if (!run.ok || std::sscanf(run.output.c_str(), "%lf %llu %llu %llu", &seconds, &frames,
-                                   &rows, &columns) != 4) {
+        double seconds = 0, cpuSeconds = 0;
+        if (!run.ok || std::sscanf(run.output.c_str(), "%lf %lf %llu %llu %llu", &seconds,
+                                   &cpuSeconds, &frames, &rows, &columns) != 5) {
             std::fprintf(stderr, "%s failed\n", work.name.c_str());
             result.ok = false;
             return result;
@@ -137,6 +138,7 @@ Result measure(const Workload &work, const Options &options, const std::string &
             continue;
         }
         engine.push_back(seconds);
+        cpu.push_back(cpuSeconds);
         read.push_back(readSeconds);
         result.frames = frames;
         result.rows = rows;
@@ -152,6 +154,7 @@ Result measure(const Workload &work, const Options &options, const std::string &
     }
     result.inMB = double(fileSize(work.log)) / 1e6;
     result.engine = median(engine);
+    result.cpu = median(cpu);
     // A floor is the best the machine did: writing into the page cache is sometimes much
     // slower here, and a floor measured in such a moment would flatter the engine.
     result.read = *std::min_element(read.begin(), read.end());
@@ -163,9 +166,9 @@ Result measure(const Workload &work, const Options &options, const std::string &
 
 void printHeader()
 {
-    std::printf("%-9s %10s %9s %5s %8s %8s %8s %7s %7s %6s %6s %8s %6s\n", "workload", "frames",
-                "rows", "cols", "in MB", "out MB", "engine", "R", "W", "/(R+W)", "/R", "peak MiB",
-                "spread");
+    std::printf("%-9s %10s %9s %5s %8s %8s %8s %8s %7s %7s %6s %6s %8s %6s\n", "workload", "frames",
+                "rows", "cols", "in MB", "out MB", "engine", "cpu", "R", "W", "/(R+W)", "/R",
+                "peak MiB", "spread");
 }
 
 void printRow(const std::string &name, const Result &r)
@@ -174,9 +177,10 @@ void printRow(const std::string &name, const Result &r)
         std::printf("%-9s failed\n", name.c_str());
         return;
     }
-    std::printf("%-9s %10llu %9llu %5llu %8.1f %8.1f %8.3f %7.3f %7.3f %6.2f %6.1f %8.1f %5.0f%%\n",
+    std::printf("%-9s %10llu %9llu %5llu %8.1f %8.1f %8.3f %8.3f %7.3f %7.3f %6.2f %6.1f %8.1f "
+                "%5.0f%%\n",
                 name.c_str(), (unsigned long long)r.frames, (unsigned long long)r.rows,
-                (unsigned long long)r.columns, r.inMB, r.outMB, r.engine, r.read, r.write,
+                (unsigned long long)r.columns, r.inMB, r.outMB, r.engine, r.cpu, r.read, r.write,
                 r.ratio(), r.timesRead(), r.peakMiB, 100 * r.spread);
     std::fflush(stdout);
 }

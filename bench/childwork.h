@@ -1,7 +1,7 @@
 #pragma once
 
 // The two ways the benchmark converts a log, each run in a process of its own. Both print
-// "seconds frames rows columns" on standard output and return the process's exit status.
+// "seconds cpuSeconds frames rows columns" on standard output and return the process's exit status.
 
 // Through the engine: `candb log output periodMicros smart(0|1)`.
 int convertWithEngine(int argc, char **argv);
