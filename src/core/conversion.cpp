@@ -32,7 +32,7 @@ private:
 class WindowUpdates
 {
 public:
-    WindowUpdates(const ConversionHooks &hooks) : hooks(hooks), lastEvents(now()) {}
+    explicit WindowUpdates(const ConversionHooks &hooks) : hooks(hooks), lastEvents(now()) {}
 
     void rowWritten(uint64_t bytesRead, uint64_t logSize)
     {
