@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <clocale>
 #include <fstream>
+#include <memory>
 #include <unistd.h>
 
 // The conversion engine on its own: tables, rows, time, smart mode and the ways a run can fail.
@@ -53,6 +54,8 @@ private slots:
     void existingOutputIsReplaced();
     void progressFollowsTheRecordsRead();
     void eventsAtMostEvery20msAndAfterTheLastRow();
+    void eventsBetweenRows();
+    void eventsDuringThePrescan();
     void sameBytesUnderAGermanLocale();
     void exampleConverts();
 
@@ -88,6 +91,15 @@ const char *const kSharedNames = R"({"messages": [
     {"id": 2, "dlc": 1, "signals": [
         {"name": "Both", "startbit": 0, "bitlength": 8, "scaling": 10, "offset": 0,
          "signed": false, "endianess": true}]}]})";
+
+// N is -raw - 0.0 in message 1, so raw 0 gives -0.0, and raw + 0 in message 2.
+const char *const kSignedZeros = R"({"messages": [
+    {"id": 1, "dlc": 1, "signals": [
+        {"name": "N", "startbit": 0, "bitlength": 8, "scaling": -1, "offset": -0.0,
+         "signed": false, "endianess": true}]},
+    {"id": 2, "dlc": 1, "signals": [
+        {"name": "N", "startbit": 0, "bitlength": 8, "scaling": 1, "offset": 0, "signed": false,
+         "endianess": true}]}]})";
 
 const char *const kDuplicateId = R"({"messages": [
     {"id": 5, "dlc": 1, "signals": [
@@ -132,6 +144,19 @@ void ConversionTest::tables_data()
         << Frames{standardFrame(1, 10, {1, 2}), standardFrame(2, 20, {3}),
                   standardFrame(1, 30, {4, 5})}
         << 10u << false << "time,Both\n0.000010,2.000000\n0.000020,30.000000\n0.000030,5.000000\n";
+    QTest::newRow("between rows, the latest frame of the messages sharing a column wins")
+        << kSharedNames << Frames{standardFrame(1, 1, {1, 2}), standardFrame(2, 2, {3}),
+                                  standardFrame(1, 3, {4, 5}), standardFrame(0x7FF, 10),
+                                  standardFrame(2, 11, {6}),   standardFrame(1, 12, {7, 8}),
+                                  standardFrame(2, 13, {9}),   standardFrame(0x7FF, 20)}
+        << 10u << false << "time,Both\n0.000010,5.000000\n0.000020,90.000000\n";
+    QTest::newRow("zero and negative zero apart; a value changed and changed back")
+        << kSignedZeros
+        << Frames{standardFrame(2, 5, {7}),  standardFrame(2, 10, {0}), standardFrame(1, 20, {0}),
+                  standardFrame(2, 30, {0}), standardFrame(2, 40, {0}), standardFrame(1, 50, {3})}
+        << 10u << false
+        << "time,N\n0.000010,0.000000\n0.000020,-0.000000\n0.000030,0.000000\n"
+           "0.000040,0.000000\n0.000050,-3.000000\n";
     QTest::newRow("only the first definition of an id decodes; later names stay 0")
         << kDuplicateId << Frames{standardFrame(5, 100, {0xAB})} << 100u << false
         << "time,First,Later\n0.000100,171.000000,0.000000\n";
@@ -233,34 +258,95 @@ void ConversionTest::progressFollowsTheRecordsRead()
     QCOMPARE(shown, QList<int>{37});
 }
 
+namespace {
+
+// A clock for the conversion that moves 7 ms each time it is read.
+struct SteppingClock
+{
+    int reads = 0;
+    int milliseconds() const { return 7 * (reads - 1); } // at the last read
+    ConversionHooks::Clock::time_point operator()()
+    {
+        return ConversionHooks::Clock::time_point(std::chrono::milliseconds(7 * reads++));
+    }
+};
+
+// Frames 1 us apart that never reach a period of a second.
+Frames framesWithoutRows(uint32_t count)
+{
+    Frames frames;
+    for (uint32_t i = 0; i < count; ++i)
+        frames.push_back(standardFrame(7, i, {uint8_t(i)}));
+    return frames;
+}
+
+} // namespace
+
 void ConversionTest::eventsAtMostEvery20msAndAfterTheLastRow()
 {
-    // 31 frames, each writing a row; the clock moves 7 ms each time it is read.
+    // 1984 frames, each writing a row. The clock is read when the run starts, every 64 rows
+    // and after the batch of records: 0, 7, 14, ..., 217 ms, then 224 ms.
     Frames frames;
-    for (uint32_t i = 1; i <= 31; ++i)
+    for (uint32_t i = 1; i <= 31 * 64; ++i)
         frames.push_back(standardFrame(7, i * 10));
     writeLog(frames);
-    int clockReads = 0;
-    QString trace; // r: a row, e: events processed
+    auto clock = std::make_shared<SteppingClock>();
+    QString trace; // r: the progress moved, e: events processed
     std::vector<int> eventTimes;
     ConversionHooks hooks;
-    hooks.clock = [&clockReads] {
-        return ConversionHooks::Clock::time_point(std::chrono::milliseconds(7 * clockReads++));
-    };
+    hooks.clock = [clock] { return (*clock)(); };
     hooks.progress = [&trace](int) { trace += 'r'; };
     hooks.processEvents = [&] {
         trace += 'e';
-        eventTimes.push_back(7 * (clockReads - 1));
+        eventTimes.push_back(clock->milliseconds());
     };
-    QCOMPARE(convertLog(candbFromText(kOneByte), job(10), hooks).rows, uint64_t(31));
+    QCOMPARE(convertLog(candbFromText(kOneByte), job(10), hooks).rows, uint64_t(31 * 64));
 
-    QCOMPARE(trace.count('r'), 31);
     QVERIFY2(trace.endsWith("re"), qPrintable(trace));
     for (size_t i = 1; i + 1 < eventTimes.size(); ++i)
         QVERIFY(eventTimes[i] - eventTimes[i - 1] >= 20);
-    // Rows at 7, 14, 21, ... ms after the start: events at 21, 42, ..., 210, then after the
-    // last row at 217.
+    // Events at 21, 42, ..., 210 ms, then once after the last row.
     QCOMPARE(trace.count('e'), 11);
+}
+
+void ConversionTest::eventsBetweenRows()
+{
+    // Twelve batches of records and not one row: the window must not freeze meanwhile. The
+    // clock is read when the run starts and after every batch: 0, 7, ..., 84 ms.
+    writeLog(framesWithoutRows(12 * 4096));
+    auto clock = std::make_shared<SteppingClock>();
+    std::vector<int> eventTimes;
+    ConversionHooks hooks;
+    hooks.clock = [clock] { return (*clock)(); };
+    hooks.processEvents = [&] { eventTimes.push_back(clock->milliseconds()); };
+    const ConversionSummary summary = convertLog(candbFromText(kOneByte), job(1000000), hooks);
+    QCOMPARE(summary.outcome, ConversionOutcome::Finished);
+    QCOMPARE(summary.rows, uint64_t(0));
+    QCOMPARE(fileBytes(outputPath()), QByteArray("time,B,Never\n"));
+    // At 21, 42, 63 and 84 ms while reading, then once at the end.
+    QCOMPARE(eventTimes, (std::vector<int>{21, 42, 63, 84, 84}));
+}
+
+void ConversionTest::eventsDuringThePrescan()
+{
+    writeLog(framesWithoutRows(12 * 4096));
+    auto clock = std::make_shared<SteppingClock>();
+    int beforeTheTable = 0;
+    int whileConverting = 0;
+    ConversionHooks hooks;
+    hooks.clock = [clock] { return (*clock)(); };
+    hooks.processEvents = [&] {
+        // The table is created only after the pre-scan.
+        ++(QFile::exists(outputPath()) ? whileConverting : beforeTheTable);
+    };
+    const ConversionSummary summary =
+        convertLog(candbFromText(kOneByte), job(1000000, true), hooks);
+    QCOMPARE(summary.outcome, ConversionOutcome::Finished);
+    QCOMPARE(fileBytes(outputPath()), QByteArray("time,B\n"));
+    // Twelve batches in each pass, read every 7 ms: events at 21, 42, 63 and 84 ms in the
+    // pre-scan, at 105, 126, 147 and 168 ms in the main pass, and at the end.
+    QCOMPARE(beforeTheTable, 4);
+    QCOMPARE(whileConverting, 5);
 }
 
 void ConversionTest::sameBytesUnderAGermanLocale()
@@ -468,9 +554,10 @@ void ConversionTest::logEndsEarlyWhileConverting()
 
 void ConversionTest::logReadErrorWhileConverting()
 {
-    writeLog(manyRows(1000));
+    // Past the first batch of records, which is read before the table is created.
+    writeLog(manyRows(10000));
     FaultyFiles files;
-    files.logRecords = 999;
+    files.logRecords = 9999;
     files.logFails = true;
     QCOMPARE(convertLog(candbFromText(kOneByte), job(10), {}, files).outcome,
              ConversionOutcome::LogReadFailed);

@@ -1,7 +1,7 @@
 #include "candb.h"
 #include "fieldcodec.h"
+#include "fixedtext.h"
 #include "signalcodec.h"
-#include "tablewriter.h"
 
 #include <QTest>
 
@@ -23,6 +23,7 @@ private slots:
     void fixedMatchesPrintf();
     void fixedExtremes_data();
     void fixedExtremes();
+    void fixedBinaryFractions();
     void micros_data();
     void micros();
 };
@@ -169,6 +170,30 @@ void FieldCodecTest::fixedExtremes_data()
     QTest::newRow("most negative") << -DBL_MAX;
     QTest::newRow("smallest") << DBL_MIN;
     QTest::newRow("2^63") << 9223372036854775808.0;
+    QTest::newRow("largest below 2^63") << std::nextafter(9223372036854775808.0, 0.0);
+    QTest::newRow("2^53 + 2") << 9007199254740994.0;
+    QTest::newRow("2^44 and a half") << 17592186044416.5;
+    QTest::newRow("a tie rounds to even, down") << 0.0078125;
+    QTest::newRow("a tie rounds to even, up") << 0.0234375;
+    QTest::newRow("a negative tie") << -0.0390625;
+    QTest::newRow("a tie after whole digits") << 1000000.0078125;
+    QTest::newRow("rounds up into the whole part") << 0.9999996;
+    QTest::newRow("rounds up to a fourth digit") << 999.9999999;
+    QTest::newRow("rounds up to a seventh digit") << 999999.99999999;
+    QTest::newRow("three digits") << 999.5;
+    QTest::newRow("four digits") << 1000.25;
+    QTest::newRow("six digits") << 999999.75;
+    QTest::newRow("seven digits") << 1000000.125;
+    QTest::newRow("nine digits") << 999999999.5;
+    QTest::newRow("ten digits") << 1000000000.5;
+    QTest::newRow("2^-12") << 0.000244140625;
+    QTest::newRow("just below 2^-12") << std::nextafter(0.000244140625, 0.0);
+    QTest::newRow("just below half a millionth") << std::nextafter(5e-7, 0.0);
+    QTest::newRow("just above half a millionth") << std::nextafter(5e-7, 1.0);
+    QTest::newRow("negative, rounding to zero") << -4e-7;
+    // A large scaling can take a raw value past the largest double.
+    QTest::newRow("infinity") << double(INFINITY);
+    QTest::newRow("minus infinity") << -double(INFINITY);
 }
 
 void FieldCodecTest::fixedExtremes()
@@ -176,6 +201,19 @@ void FieldCodecTest::fixedExtremes()
     QFETCH(double, value);
     QCOMPARE(formatted(value), printed(value));
     QVERIFY(formatted(value).size() <= 317);
+}
+
+void FieldCodecTest::fixedBinaryFractions()
+{
+    // Multiples of 2^-7 end in ...5 at the seventh decimal: every one is a tie. Multiples of
+    // 2^-20 and 2^-30 stress the rounding of long binary fractions, across the digit groups.
+    for (int64_t k = -200000; k <= 200000; ++k) {
+        for (double value : {std::ldexp(double(k), -7), std::ldexp(double(k), -20),
+                             std::ldexp(double(k) * 7919, -30), double(k) * 4999.0 + 0.5}) {
+            if (formatted(value) != printed(value))
+                QFAIL(("for " + printed(value) + " formatted " + formatted(value)).c_str());
+        }
+    }
 }
 
 void FieldCodecTest::micros_data()
@@ -186,6 +224,8 @@ void FieldCodecTest::micros_data()
     QTest::newRow("single precision would say 123.456795") << 123456789ull << "123.456789";
     QTest::newRow("single precision would say 100.000000") << 100000001ull << "100.000001";
     QTest::newRow("past the wrap") << 4294967396ull << "4294.967396";
+    QTest::newRow("a thousand seconds") << 1000000000ull << "1000.000000";
+    QTest::newRow("a billion seconds") << 1000000000000000ull << "1000000000.000000";
     QTest::newRow("largest") << 18446744073709551615ull << "18446744073709.551615";
 }
 

@@ -2,6 +2,10 @@
 
 #include <QtTest>
 
+#include <vector>
+
+Q_DECLARE_METATYPE(std::vector<int>)
+
 namespace {
 
 QByteArray dataOf(const Log &frame)
@@ -57,6 +61,8 @@ private slots:
     void wholeRecordsOnly_data();
     void wholeRecordsOnly();
     void largeLogAcrossReads();
+    void batchesAsRecordByRecord_data();
+    void batchesAsRecordByRecord();
     void reopenStartsAgain();
     void missingFile();
     void readErrorIsNotTheEnd();
@@ -218,6 +224,51 @@ void LogFileTest::largeLogAcrossReads()
     QCOMPARE(reader.bytesRead(), uint64_t(16) * count);
 }
 
+void LogFileTest::batchesAsRecordByRecord_data()
+{
+    QTest::addColumn<std::vector<int>>("pattern"); // batch sizes in turn; 0: one next()
+    QTest::newRow("batches only") << std::vector<int>{4096};
+    QTest::newRow("odd batches") << std::vector<int>{7, 1, 3333};
+    QTest::newRow("larger than the buffer") << std::vector<int>{100000};
+    QTest::newRow("batches after single records") << std::vector<int>{0, 5000, 0, 0, 1};
+}
+
+// Batches give the records record-by-record reading gives, also when a part of a record is
+// left at the end of a read, and when both ways of reading alternate.
+void LogFileTest::batchesAsRecordByRecord()
+{
+    QFETCH(std::vector<int>, pattern);
+    const int count = 150000;
+    std::vector<LogFrame> frames;
+    for (int i = 0; i < count; ++i)
+        frames.push_back(frame(uint32_t(i % 0x800), i % 3 == 0, uint32_t(i), "0102030405060708"));
+    const QString path = dir->filePath("large.qvl");
+    QVERIFY(writeLogFile(QFile::encodeName(path).toStdString(), frames));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    QCOMPARE(file.write("partial"), qint64(7));
+    file.close();
+
+    LogReader reader;
+    QVERIFY(reader.open(QFile::encodeName(path).toStdString()));
+    std::vector<CAN_FIFOMailBox_TypeDef> batch(100000);
+    int read = 0;
+    for (size_t turn = 0;; ++turn) {
+        const int size = pattern[turn % pattern.size()];
+        const size_t got =
+            size == 0 ? size_t(reader.next(batch[0])) : reader.read(batch.data(), size_t(size));
+        for (size_t i = 0; i < got; ++i, ++read) {
+            if (decodeMailbox(batch[i]).Time != uint32_t(read))
+                QFAIL(qPrintable(QString("record %1 read wrongly").arg(read)));
+        }
+        if (got == 0)
+            break;
+    }
+    QCOMPARE(read, count);
+    QVERIFY(!reader.failed());
+    QCOMPARE(reader.bytesRead(), uint64_t(16) * count);
+}
+
 void LogFileTest::reopenStartsAgain()
 {
     const QString path = dir->filePath("log.qvl");
@@ -254,6 +305,9 @@ void LogFileTest::readErrorIsNotTheEnd()
     QVERIFY(!reader.next(record));
     QVERIFY(reader.failed());
     QCOMPARE(reader.bytesRead(), uint64_t(0));
+    QVERIFY(reader.open(QFile::encodeName(dir->path()).toStdString()));
+    QCOMPARE(reader.read(&record, 1), size_t(0));
+    QVERIFY(reader.failed());
 #else
     QSKIP("needs a file that opens but cannot be read");
 #endif

@@ -1,6 +1,7 @@
 #include "conversion.h"
 
 #include "decodeplan.h"
+#include "latestframes.h"
 #include "tablewriter.h"
 
 namespace {
@@ -25,32 +26,29 @@ private:
 };
 
 // Tells the caller how far the conversion has come and lets the window react, but not more
-// often than a person can see: repainting after every row would cost more than the row.
+// often than a person can see: repainting after every row would cost more than the row. The
+// clock is read only between batches of records and every few dozen rows, so reading it costs
+// nothing per frame, and the window stays live through stretches without rows as well.
 class WindowUpdates
 {
 public:
-    WindowUpdates(const ConversionHooks &hooks, uint64_t logSize)
-        : hooks(hooks), logSize(logSize), lastEvents(now())
-    {
-    }
+    explicit WindowUpdates(const ConversionHooks &hooks) : hooks(hooks), lastEvents(now()) {}
 
-    void rowWritten(uint64_t bytesRead)
+    void rowWritten(uint64_t bytesRead, uint64_t logSize)
     {
         if (hooks.progress) {
-            const int percent = share(bytesRead);
+            const int percent = share(bytesRead, logSize);
             if (percent != lastPercent) {
                 lastPercent = percent;
                 hooks.progress(percent);
             }
         }
-        if (hooks.processEvents) {
-            const ConversionHooks::Clock::time_point time = now();
-            if (time - lastEvents >= std::chrono::milliseconds(20)) {
-                lastEvents = time;
-                hooks.processEvents();
-            }
-        }
+        if (++rowsSinceCheck == kRowsPerCheck)
+            maybeProcessEvents();
     }
+
+    // Between two batches of records, in the pre-scan and the main pass alike.
+    void batchDone() { maybeProcessEvents(); }
 
     void passEnded()
     {
@@ -59,13 +57,28 @@ public:
     }
 
 private:
+    // A row of thousands of columns takes some microseconds.
+    static constexpr int kRowsPerCheck = 64;
+
+    void maybeProcessEvents()
+    {
+        rowsSinceCheck = 0;
+        if (!hooks.processEvents)
+            return;
+        const ConversionHooks::Clock::time_point time = now();
+        if (time - lastEvents >= std::chrono::milliseconds(20)) {
+            lastEvents = time;
+            hooks.processEvents();
+        }
+    }
+
     ConversionHooks::Clock::time_point now() const
     {
         return hooks.clock ? hooks.clock() : ConversionHooks::Clock::now();
     }
 
     // In single precision and truncated, as the bar has always shown it.
-    int share(uint64_t bytesRead) const
+    static int share(uint64_t bytesRead, uint64_t logSize)
     {
         if (logSize == 0 || bytesRead >= logSize)
             return 100;
@@ -73,65 +86,67 @@ private:
     }
 
     const ConversionHooks &hooks;
-    const uint64_t logSize;
     ConversionHooks::Clock::time_point lastEvents;
     int lastPercent = -1;
+    int rowsSinceCheck = 0;
 };
 
+// Records are taken from the log a batch at a time: the loop over a batch has no calls in it,
+// and the window gets its turn between batches.
+constexpr size_t kBatchRecords = 4096;
+using RecordBatch = std::vector<CAN_FIFOMailBox_TypeDef>;
+
 // The message entries of every identifier in the log, from a pass over the whole file.
-bool findMessagesInLog(LogSource &log, const MessageIndex &index, std::vector<bool> &seen)
+bool findMessagesInLog(LogSource &log, const MessageIndex &index, WindowUpdates &updates,
+                       std::vector<bool> &seen)
 {
     seen.assign(index.size(), false);
-    CAN_FIFOMailBox_TypeDef record;
-    while (log.next(record)) {
-        const int entry = index.find(decodeMailbox(record).ID);
-        if (entry >= 0)
-            seen[entry] = true;
+    RecordBatch batch(kBatchRecords);
+    while (const size_t count = log.read(batch.data(), batch.size())) {
+        for (size_t i = 0; i < count; ++i) {
+            const int entry = index.find(mailboxId(batch[i]));
+            if (entry >= 0)
+                seen[size_t(entry)] = true;
+        }
+        updates.batchDone();
     }
     return !log.failed();
 }
 
-void decodeFrame(const DecodePlan &plan, int entry, const CAN_FIFOMailBox_TypeDef &record,
-                 TableWriter &table)
+// Reads the log to its end, starting with the `count` records already in `batch`.
+ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, const DecodePlan &plan,
+                           const MessageIndex &index, const ConversionJob &job,
+                           WindowUpdates &updates, TableWriter &table, ConversionSummary &summary)
 {
-    const DecodePlan::Message &message = plan.message(entry);
-    const uint64_t little = littleEndianData(record.RDLR, record.RDHR);
-    const uint64_t big = bigEndianData(little, message.bigEndianMask);
-    const DecodeStep *steps = plan.steps();
-    for (uint32_t step = message.firstStep; step < message.endStep; ++step)
-        table.set(steps[step].column, steps[step].codec.value(little, big));
-}
-
-// Reads the log to its end; `record` is its first record when `hasFrames`.
-ConversionOutcome mainPass(LogSource &log, bool hasFrames, CAN_FIFOMailBox_TypeDef record,
-                           const DecodePlan &plan, const MessageIndex &index,
-                           const ConversionJob &job, const ConversionHooks &hooks,
-                           TableWriter &table, ConversionSummary &summary)
-{
-    WindowUpdates updates(hooks, log.size());
+    LatestFrames latest(plan);
     StampUnwrapper unwrap;
     uint64_t lastRow = 0;
-    uint64_t bytesRead = 0;
-    for (bool more = hasFrames; more; more = log.next(record)) {
-        bytesRead += kLogRecordSize;
-        const Log frame = decodeMailbox(record);
-        const uint64_t time = unwrap(frame.Time);
-        const int entry = index.find(frame.ID);
-        if (entry >= 0)
-            decodeFrame(plan, entry, record, table);
-        // The next row is due one period after the last row's own time.
-        if (time >= lastRow + job.periodMicros) {
-            lastRow = time;
-            if (!table.writeRow(time))
-                return ConversionOutcome::WriteFailed;
-            ++summary.rows;
-            updates.rowWritten(bytesRead);
+    uint64_t frames = 0;
+    for (; count > 0; count = log.read(batch.data(), batch.size())) {
+        for (size_t i = 0; i < count; ++i) {
+            const CAN_FIFOMailBox_TypeDef &record = batch[i];
+            const uint64_t frame = frames + i;
+            const uint64_t time = unwrap(record.RDTR);
+            const int entry = index.find(mailboxId(record));
+            if (entry >= 0)
+                latest.keep(entry, record.RDLR, record.RDHR, frame);
+            // The next row is due one period after the last row's own time.
+            if (time >= lastRow + job.periodMicros) {
+                lastRow = time;
+                latest.decodeInto(table);
+                if (!table.writeRow(time))
+                    return ConversionOutcome::WriteFailed;
+                ++summary.rows;
+                updates.rowWritten((frame + 1) * kLogRecordSize, log.size());
+            }
         }
+        frames += count;
+        summary.frames = frames;
+        updates.batchDone();
     }
-    summary.frames = bytesRead / kLogRecordSize;
     updates.passEnded();
     // A log that ends before the size it had when opened was cut short while being read.
-    const bool complete = bytesRead >= log.size() / kLogRecordSize * kLogRecordSize;
+    const bool complete = frames * kLogRecordSize >= log.size() / kLogRecordSize * kLogRecordSize;
     if (log.failed() || !complete)
         return ConversionOutcome::LogReadFailed;
     return ConversionOutcome::Finished;
@@ -150,11 +165,12 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
                              const ConversionHooks &hooks, ConversionFiles &files)
 {
     ConversionSummary summary;
+    WindowUpdates updates(hooks);
     const MessageIndex index(candb);
     std::vector<bool> seen;
     if (job.smart) {
         std::unique_ptr<LogSource> prescan = files.openLog(job.logPath);
-        if (!prescan || !findMessagesInLog(*prescan, index, seen)) {
+        if (!prescan || !findMessagesInLog(*prescan, index, updates, seen)) {
             summary.outcome = ConversionOutcome::LogUnreadable;
             return summary;
         }
@@ -164,8 +180,8 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
 
     // Read before the output exists: a log that cannot be read must not cost the user a file.
     std::unique_ptr<LogSource> log = files.openLog(job.logPath);
-    CAN_FIFOMailBox_TypeDef first{};
-    const bool hasFrames = log && log->next(first);
+    RecordBatch batch(kBatchRecords);
+    const size_t count = log ? log->read(batch.data(), batch.size()) : 0;
     if (!log || log->failed()) {
         summary.outcome = ConversionOutcome::LogUnreadable;
         return summary;
@@ -183,9 +199,9 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
     // A table that cannot be written whole is given up, so that the file it was to replace
     // stays as it was.
     TableWriter table(*sink, plan.columns());
-    summary.outcome = table.writeHeader() ? mainPass(*log, hasFrames, first, plan, index, job,
-                                                     hooks, table, summary)
-                                          : ConversionOutcome::WriteFailed;
+    summary.outcome = table.writeHeader()
+                          ? mainPass(*log, batch, count, plan, index, job, updates, table, summary)
+                          : ConversionOutcome::WriteFailed;
     if (summary.outcome != ConversionOutcome::Finished)
         table.abandon();
     else if (!table.finish())

@@ -24,8 +24,9 @@ struct ConversionHooks
 
     // The share of the log read when a row is written, 0 to 100; told only when it changes.
     std::function<void(int percent)> progress;
-    // Lets the window repaint and react: after a row when at least 20 ms have passed since the
-    // last time, and once when the last row is written.
+    // Lets the window repaint and react: whenever at least 20 ms have passed since the last
+    // time, in the pre-scan and the main pass, with rows or without; and once at the end. The
+    // clock is read every few thousand records and every few dozen rows.
     std::function<void()> processEvents;
     // Stands in for the steady clock in tests.
     std::function<Clock::time_point()> clock;

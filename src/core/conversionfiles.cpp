@@ -20,6 +20,10 @@ public:
         return true;
     }
     bool next(CAN_FIFOMailBox_TypeDef &record) override { return reader.next(record); }
+    size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity) override
+    {
+        return reader.read(records, capacity);
+    }
     bool failed() const override { return reader.failed(); }
     uint64_t size() const override { return bytes; }
 
@@ -42,6 +46,14 @@ private:
 };
 
 } // namespace
+
+size_t LogSource::read(CAN_FIFOMailBox_TypeDef *records, size_t capacity)
+{
+    size_t count = 0;
+    while (count < capacity && next(records[count]))
+        ++count;
+    return count;
+}
 
 std::unique_ptr<LogSource> ConversionFiles::openLog(const std::string &path)
 {

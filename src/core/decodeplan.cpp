@@ -66,6 +66,7 @@ DecodePlan::DecodePlan(const Candb &candb, const MessageIndex &index, const std:
         columnNames.push_back(column.first);
 
     messages.resize(index.size());
+    std::vector<int> firstEntryOfColumn(columnNames.size(), -1);
     for (size_t entry = 0; entry < index.size(); ++entry) {
         const CandbMessage &definition = index.definition(entry);
         Message &message = messages[entry];
@@ -73,8 +74,14 @@ DecodePlan::DecodePlan(const Candb &candb, const MessageIndex &index, const std:
         for (const Signal &sig : definition.signalList) {
             // A signal without a column would be decoded only to be dropped.
             const auto column = columns.find(sig.name);
-            if (column != columns.end())
-                stepList.push_back({FieldCodec::resolve(sig), column->second});
+            if (column == columns.end())
+                continue;
+            stepList.push_back({FieldCodec::resolve(sig), column->second});
+            int &first = firstEntryOfColumn[column->second];
+            if (first < 0)
+                first = int(entry);
+            else if (first != int(entry))
+                columnsShared = true;
         }
         message.endStep = static_cast<uint32_t>(stepList.size());
         if (!definition.signalList.empty())

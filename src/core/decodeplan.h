@@ -76,9 +76,13 @@ public:
         uint32_t endStep = 0;
     };
     const Message &message(int entry) const { return messages[entry]; }
+    size_t messageCount() const { return messages.size(); }
     const DecodeStep *steps() const { return stepList.data(); }
+    // True when signals of two different messages go into one column.
+    bool sharesColumns() const { return columnsShared; }
 
 private:
+    bool columnsShared = false;
     std::vector<std::string> columnNames;
     std::vector<Message> messages;
     std::vector<DecodeStep> stepList;

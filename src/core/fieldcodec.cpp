@@ -17,7 +17,7 @@ FieldCodec FieldCodec::resolve(const Signal &sig)
     codec.factor = sig.factor;
     codec.offset = sig.offset;
     codec.bigEndian = !sig.is_little_endian;
-    codec.isSigned = sig.is_signed;
+    codec.unsigned64 = !sig.is_signed && sig.size == 64;
     // The byte walk starts at the byte of the most significant bit and stops at the first byte
     // the frame does not carry: when that is the very first one the field reads as 0. So does a
     // field of no bits. The Candb reader refuses fields longer than 64 bits or inconsistent

@@ -18,23 +18,27 @@ struct FieldCodec
     uint8_t shiftLeft = 0; // a big-endian field may run past byte 7: its missing low bits stay 0
     uint64_t mask = 0;     // 0 for a field whose first byte lies past the data length
     uint64_t signBit = 0;  // top bit of a signed field shorter than 64 bits, else 0
-    bool isSigned = false; // an unsigned field is never negative, even with 64 bits
+    // An unsigned field of 64 bits is never negative: the one raw value that a signed 64-bit
+    // number cannot hold. Every other field converts as a signed number.
+    bool unsigned64 = false;
     double factor = 0.0;
     double offset = 0.0;
 
     static FieldCodec resolve(const Signal &sig);
 
     // The field as a two's-complement number for signed signals, as a bit pattern for others.
+    // Without branches: fields of both byte orders alternate unpredictably within a frame.
     uint64_t raw(uint64_t little, uint64_t big) const
     {
-        const uint64_t field = (((bigEndian ? big : little) >> shiftRight) << shiftLeft) & mask;
+        const uint64_t views[2] = {little, big};
+        const uint64_t field = ((views[bigEndian] >> shiftRight) << shiftLeft) & mask;
         return (field ^ signBit) - signBit;
     }
 
     double value(uint64_t little, uint64_t big) const
     {
         const uint64_t field = raw(little, big);
-        const double number = isSigned ? double(static_cast<int64_t>(field)) : double(field);
+        const double number = unsigned64 ? double(field) : double(static_cast<int64_t>(field));
         return number * factor + offset;
     }
 };

@@ -5,12 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+static_assert(sizeof(CAN_FIFOMailBox_TypeDef) == kLogRecordSize, "records are read in place");
+
 namespace {
 
 constexpr size_t kReadBufferSize = size_t(1) << 20; // 65536 records per read
-constexpr uint32_t kIdeFlag = 4;
-constexpr int kStandardIdShift = 21;
-constexpr int kExtendedIdShift = 3;
 
 uint32_t littleEndianWord(const uint8_t *bytes)
 {
@@ -36,8 +35,7 @@ Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box)
 {
     Log frame;
     frame.IDE = uint8_t(box.RIR & kIdeFlag);
-    frame.ID =
-        frame.IDE ? (box.RIR >> kExtendedIdShift) | kExtendedIdFlag : box.RIR >> kStandardIdShift;
+    frame.ID = mailboxId(box);
     frame.Time = box.RDTR;
     for (int i = 0; i < 4; ++i) {
         frame.Data[i] = uint8_t(box.RDLR >> (8 * i));
@@ -83,6 +81,48 @@ bool LogReader::next(CAN_FIFOMailBox_TypeDef &record)
     position += kLogRecordSize;
     consumed += kLogRecordSize;
     return true;
+}
+
+size_t LogReader::read(CAN_FIFOMailBox_TypeDef *records, size_t capacity)
+{
+    size_t count = 0;
+    for (; count < capacity && filled - position >= kLogRecordSize; ++count) {
+        records[count] = readMailbox(buffer.data() + position);
+        position += kLogRecordSize;
+    }
+    if (count < capacity && file && !readError)
+        count += readDirectly(records + count, capacity - count);
+    consumed += count * kLogRecordSize;
+    return count;
+}
+
+// Reads records from the file straight into `records`, behind the part of a record still
+// buffered: the bytes are copied once, not through the buffer. A part of a record at the end
+// stays buffered for the next read.
+size_t LogReader::readDirectly(CAN_FIFOMailBox_TypeDef *records, size_t capacity)
+{
+    uint8_t *const bytes = reinterpret_cast<uint8_t *>(records);
+    const size_t wanted = capacity * kLogRecordSize;
+    size_t got = filled - position;
+    std::memcpy(bytes, buffer.data() + position, got);
+    while (got < wanted) {
+        const size_t more = std::fread(bytes + got, 1, wanted - got, file);
+        got += more;
+        if (more == 0) {
+            readError = std::ferror(file) != 0;
+            break;
+        }
+    }
+    const size_t count = got / kLogRecordSize;
+    position = 0;
+    filled = got - count * kLogRecordSize;
+    std::memcpy(buffer.data(), bytes + count * kLogRecordSize, filled);
+    // The record's words are little-endian in the file; on other hosts they are turned here.
+    if (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__) {
+        for (size_t i = 0; i < count; ++i)
+            records[i] = readMailbox(bytes + i * kLogRecordSize);
+    }
+    return count;
 }
 
 // Moves the unread part of a record to the front and reads on behind it. True when a whole

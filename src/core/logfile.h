@@ -30,10 +30,21 @@ struct Log
 
 constexpr size_t kLogRecordSize = 16;
 constexpr uint32_t kExtendedIdFlag = 0x80000000u;
+// Where the identifier word keeps its parts.
+constexpr uint32_t kIdeFlag = 4;
+constexpr int kStandardIdShift = 21;
+constexpr int kExtendedIdShift = 3;
 
 // Reads the four words of a 16-byte record, little-endian on any host.
 CAN_FIFOMailBox_TypeDef readMailbox(const uint8_t *record);
 Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box);
+
+// The frame identifier of a record, as decodeMailbox gives it in Log::ID.
+inline uint32_t mailboxId(const CAN_FIFOMailBox_TypeDef &box)
+{
+    return (box.RIR & kIdeFlag) ? (box.RIR >> kExtendedIdShift) | kExtendedIdFlag
+                                : box.RIR >> kStandardIdShift;
+}
 
 // Reads a log file from the start, record by record, through a large buffer. Only whole
 // records are decoded: a trailing part of a record is never handed on.
@@ -51,6 +62,8 @@ public:
     void close();
     // The next whole record; false at the end of the file or on a read error.
     bool next(CAN_FIFOMailBox_TypeDef &record);
+    // Up to `capacity` whole records; fewer only at the end of the file or on a read error.
+    size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity);
     // True when reading stopped because of an error rather than at the end of the file.
     bool failed() const { return readError; }
     // Bytes of whole records handed on so far.
@@ -58,6 +71,7 @@ public:
 
 private:
     bool refill();
+    size_t readDirectly(CAN_FIFOMailBox_TypeDef *records, size_t capacity);
 
     std::FILE *file = nullptr;
     std::vector<uint8_t> buffer;

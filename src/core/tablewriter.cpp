@@ -1,44 +1,43 @@
 #include "tablewriter.h"
 
+#include "fixedtext.h"
+
 #include <algorithm>
-#include <charconv>
-
-char *formatMicros(char *out, uint64_t micros)
-{
-    out = std::to_chars(out, out + 20, micros / 1000000).ptr;
-    *out++ = '.';
-    uint32_t fraction = static_cast<uint32_t>(micros % 1000000);
-    for (int digit = 6; digit-- > 0;) {
-        out[digit] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
-    }
-    return out + 6;
-}
-
-char *formatFixed(char *out, double value)
-{
-    // Fixed notation with a precision gives exactly the digits of printf's "%f".
-    return std::to_chars(out, out + 317, value, std::chars_format::fixed, 6).ptr;
-}
+#include <cmath>
 
 TableWriter::TableWriter(TableSink &sink, std::vector<std::string> columnNames)
-    : sink(sink), names(std::move(columnNames)), held(names.size(), 0), stale(names.size(), 0),
-      cells(names.size() * kCellSize), cellSizes(names.size()),
-      maxRowSize(32 + names.size() * kCellSize + 1),
+    : sink(sink), names(std::move(columnNames)), held(names.size(), 0), shown(names.size(), 0),
+      stale(names.size(), 0), staleColumns(names.size() + 1), cells(names.size()),
+      longTexts(names.size()),
+      // The time, every cell at its longest, the newline, and the slack of a whole-cell copy.
+      maxRowSize(32 + names.size() * kLongestCell + 1 + sizeof(Cell)),
       buffer(std::max<size_t>(size_t(1) << 20, 2 * maxRowSize))
 {
-    for (uint32_t column = 0; column < names.size(); ++column)
-        refreshText(column);
+    for (Cell &cell : cells) {
+        std::memcpy(cell.text, ",0.000000", 9);
+        cell.size = 9;
+    }
 }
 
 void TableWriter::refreshText(uint32_t column)
 {
-    char *cell = &cells[column * kCellSize];
-    double value;
-    std::memcpy(&value, &held[column], sizeof value);
-    cell[0] = ',';
-    cellSizes[column] = static_cast<uint16_t>(formatFixed(cell + 1, value) - cell);
     stale[column] = 0;
+    const double value = held[column];
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (bits == shown[column]) // changed and changed back
+        return;
+    shown[column] = bits;
+    Cell &cell = cells[column];
+    // Made in place: copying a text just written would wait for its bytes to be stored.
+    if (std::fabs(value) < 0x1p63) { // at most 27 characters
+        cell.size = uint8_t(formatFixed(cell.text + 1, value) - cell.text);
+        return;
+    }
+    char text[kLongestCell];
+    text[0] = ',';
+    longTexts[column].assign(text, formatFixed(text + 1, value));
+    cell.size = 0;
 }
 
 bool TableWriter::flush()
@@ -79,13 +78,22 @@ bool TableWriter::writeRow(uint64_t micros)
 {
     if (!reserve(maxRowSize))
         return false;
+    for (size_t i = 0; i < staleCount; ++i)
+        refreshText(staleColumns[i]);
+    staleCount = 0;
+
     char *out = formatMicros(buffer.data() + used, micros);
-    const uint32_t count = static_cast<uint32_t>(names.size());
-    for (uint32_t column = 0; column < count; ++column) {
-        if (stale[column])
-            refreshText(column);
-        std::memcpy(out, &cells[column * kCellSize], cellSizes[column]);
-        out += cellSizes[column];
+    for (size_t column = 0; column < cells.size(); ++column) {
+        const Cell &cell = cells[column];
+        if (cell.size != 0) {
+            // The whole cell at once: the bytes past the text are overwritten by what follows.
+            std::memcpy(out, &cell, sizeof cell);
+            out += cell.size;
+        } else {
+            const std::string &text = longTexts[column];
+            std::memcpy(out, text.data(), text.size());
+            out += text.size();
+        }
     }
     *out++ = '\n';
     used = static_cast<size_t>(out - buffer.data());

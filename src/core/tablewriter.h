@@ -9,8 +9,8 @@
 
 // The output table: a header line, then rows of the time and the value held by every column,
 // fixed-point with six decimals and always a '.', whatever the locale. Rows are gathered in a
-// large buffer and handed to the sink in blocks. A column's text is made again only when its
-// value has changed since the last row.
+// large buffer and handed to the sink in blocks. A column keeps its text and makes it again only
+// when its value has changed since the last row.
 class TableWriter
 {
 public:
@@ -19,15 +19,18 @@ public:
     // "time", then ",name" for every column. False on a write error.
     bool writeHeader();
 
-    // Holds `value` in `column` until it is set again; every column starts at 0.
+    // Holds `value` in `column` until it is set again; every column starts at 0. Without
+    // branches: whether a value changed is as good as random.
     void set(uint32_t column, double value)
     {
-        uint64_t bits;
+        uint64_t bits, before;
         std::memcpy(&bits, &value, sizeof bits);
-        if (bits != held[column]) {
-            held[column] = bits;
-            stale[column] = 1;
-        }
+        std::memcpy(&before, &held[column], sizeof before);
+        const uint32_t changed = bits != before;
+        held[column] = value;
+        staleColumns[staleCount] = column;
+        staleCount += changed & ~stale[column];
+        stale[column] |= changed;
     }
 
     // One row at `micros` microseconds. False on a write error.
@@ -44,24 +47,30 @@ private:
     bool writeText(const char *text, size_t size);
     void refreshText(uint32_t column);
 
+    // ",text" of a column. Every value below 2^63 in magnitude fits into one cell, which a row
+    // copies whole.
+    struct Cell
+    {
+        char text[31];
+        uint8_t size; // bytes of ",text"; 0: the text is in longTexts
+    };
+    static_assert(sizeof(Cell) == 32, "cells are copied 32 bytes at a time");
     // ',' and the longest "%f" text of a double: sign, 309 digits, '.', six decimals.
-    static constexpr size_t kCellSize = 320;
+    static constexpr size_t kLongestCell = 318;
 
     TableSink &sink;
     std::vector<std::string> names;
-    std::vector<uint64_t> held;      // bit patterns, so that -0 and 0 stay apart
-    std::vector<uint8_t> stale;      // held value changed since its text was made
-    std::vector<char> cells;         // per column ",text" in kCellSize bytes
-    std::vector<uint16_t> cellSizes; // bytes of each cell, comma included
+    // Types chosen so that storing into one cannot change another as the compiler sees it:
+    // set() then keeps its counters in registers.
+    std::vector<double> held;    // compared as bit patterns, so that -0 and 0 stay apart
+    std::vector<uint64_t> shown; // bit pattern of the value each text was made from
+    std::vector<uint32_t> stale; // 1: held value changed since the last row
+    // The stale columns in their first staleCount places; one place more for set()'s store.
+    std::vector<uint32_t> staleColumns;
+    size_t staleCount = 0;
+    std::vector<Cell> cells;
+    std::vector<std::string> longTexts;
     size_t maxRowSize;
     std::vector<char> buffer;
     size_t used = 0;
 };
-
-// Writes `micros` as seconds with six decimals, exactly: 123456789 gives "123.456789".
-// Returns the end of the text; at most 27 characters.
-char *formatMicros(char *out, uint64_t micros);
-
-// Writes `value` as printf's "%f" does in the C locale. Returns the end of the text; at most
-// 317 characters.
-char *formatFixed(char *out, double value);

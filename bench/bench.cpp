@@ -1,0 +1,391 @@
+// Measures the conversion against the floors of the machine it runs on: R, the time to read
+// the log in large blocks, and W, the time to write as many bytes as the table has. Makes its
+// own inputs, converts each workload a few times, each time in a fresh process, and prints the
+// medians.
+//
+//     quorvane_bench [--reps N] [--dir FOLDER] [--only W1,W2,W2win,W3,W4] [--smart 0|1]
+//                    [--w1-seconds S] [--w2-seconds S] [--w4-mb MB] [--keep]
+
+#include "childwork.h"
+#include "measure.h"
+#include "traffic.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#ifndef QUORVANE_BUILD_TYPE
+#define QUORVANE_BUILD_TYPE "unknown"
+#endif
+
+namespace {
+
+// Writes per run for the W floor: it varies more than the others.
+constexpr int kWriteSamples = 2;
+
+struct Options
+{
+    int reps = 3;
+    std::string parent;
+    std::set<std::string> only;
+    bool smart = true; // the window's starting state
+    double w1Seconds = 600;
+    double w2Seconds = 120;
+    double w4Megabytes = 1000;
+    bool keep = false;
+};
+
+struct Workload
+{
+    std::string name;
+    std::string candb;
+    std::string log;
+    uint32_t frequency = 100;
+    bool throughWindow = false;
+};
+
+struct Result
+{
+    bool ok = true;
+    uint64_t frames = 0, rows = 0, columns = 0;
+    double inMB = 0, outMB = 0;
+    double engine = 0, cpu = 0, read = 0, write = 0, spread = 0;
+    double peakMiB = 0;
+    double ratio() const { return engine / (read + write); }
+    double timesRead() const { return engine / read; }
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+bool wanted(const Options &options, const std::string &name)
+{
+    return options.only.empty() || options.only.count(name) > 0;
+}
+
+std::string firstLineOf(const char *path, const char *key)
+{
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key, 0) == 0) {
+            const size_t colon = line.find(':');
+            return colon == std::string::npos ? line : line.substr(colon + 2);
+        }
+    }
+    return "?";
+}
+
+void printMachine(const Options &options)
+{
+    const double memoryKiB = std::atof(firstLineOf("/proc/meminfo", "MemTotal").c_str());
+    std::printf("machine: %s, %ld cores, %.1f GiB memory\n",
+                firstLineOf("/proc/cpuinfo", "model name").c_str(), sysconf(_SC_NPROCESSORS_ONLN),
+                memoryKiB / (1 << 20));
+    std::printf("build: %s; smart %s; engine: median of %d runs; R, W: best of the runs; "
+                "times in seconds, sizes in MB (10^6 bytes), peak resident memory in MiB; "
+                "cpu: the engine's processor time, user and system, median; spread: (slowest - "
+                "fastest) / median of the engine's runs\n",
+                QUORVANE_BUILD_TYPE, options.smart ? "on" : "off", options.reps);
+}
+
+Result measure(const Workload &work, const Options &options, const std::string &folder)
+{
+    Result result;
+    const std::string output = folder + "/" + work.name + ".csv";
+    std::vector<double> engine, cpu, read, write;
+    // One run first that is not counted: the first writes into a folder cost more on some
+    // machines, and the program's pages are then in memory for every run alike.
+    for (int rep = -1; rep < options.reps; ++rep) {
+        std::fprintf(stderr, "%s run %d of %d%s\n", work.name.c_str(), rep + 1, options.reps,
+                     rep < 0 ? " (not counted)" : "");
+        ::unlink(output.c_str());
+        // Each measurement starts with nothing waiting to be written back, so that none pays
+        // for the writes of the one before.
+        ::sync();
+        const double readSeconds = readFloorSeconds(work.log);
+        ::sync();
+        const std::string smart = options.smart ? "1" : "0";
+        const ChildRun run =
+            work.throughWindow
+                ? runThisProgram({"--window", work.candb, work.log, folder, work.name + ".csv",
+                                  std::to_string(work.frequency), smart})
+                : runThisProgram({"--engine", work.candb, work.log, output,
+                                  std::to_string(1000000 / work.frequency), smart});
+        unsigned long long frames = 0, rows = 0, columns = 0;
+        double seconds = 0, cpuSeconds = 0;
+        if (!run.ok || std::sscanf(run.output.c_str(), "%lf %lf %llu %llu %llu", &seconds,
+                                   &cpuSeconds, &frames, &rows, &columns) != 5) {
+            std::fprintf(stderr, "%s failed\n", work.name.c_str());
+            result.ok = false;
+            return result;
+        }
+        if (rep < 0) {
+            writeFloorSeconds(folder, fileSize(output));
+            continue;
+        }
+        engine.push_back(seconds);
+        cpu.push_back(cpuSeconds);
+        read.push_back(readSeconds);
+        result.frames = frames;
+        result.rows = rows;
+        result.columns = columns;
+        result.peakMiB = std::max(result.peakMiB, run.peakMiB);
+        const uint64_t outBytes = fileSize(output);
+        result.outMB = double(outBytes) / 1e6;
+        ::unlink(output.c_str());
+        for (int sample = 0; sample < kWriteSamples; ++sample) {
+            ::sync();
+            write.push_back(writeFloorSeconds(folder, outBytes));
+        }
+    }
+    result.inMB = double(fileSize(work.log)) / 1e6;
+    result.engine = median(engine);
+    result.cpu = median(cpu);
+    // A floor is the best the machine did: writing into the page cache is sometimes much
+    // slower here, and a floor measured in such a moment would flatter the engine.
+    result.read = *std::min_element(read.begin(), read.end());
+    result.write = *std::min_element(write.begin(), write.end());
+    const auto [low, high] = std::minmax_element(engine.begin(), engine.end());
+    result.spread = (*high - *low) / result.engine;
+    return result;
+}
+
+void printHeader()
+{
+    std::printf("%-9s %10s %9s %5s %8s %8s %8s %8s %7s %7s %6s %6s %8s %6s\n", "workload", "frames",
+                "rows", "cols", "in MB", "out MB", "engine", "cpu", "R", "W", "/(R+W)", "/R",
+                "peak MiB", "spread");
+}
+
+void printRow(const std::string &name, const Result &r)
+{
+    if (!r.ok) {
+        std::printf("%-9s failed\n", name.c_str());
+        return;
+    }
+    std::printf("%-9s %10llu %9llu %5llu %8.1f %8.1f %8.3f %8.3f %7.3f %7.3f %6.2f %6.1f %8.1f "
+                "%5.0f%%\n",
+                name.c_str(), (unsigned long long)r.frames, (unsigned long long)r.rows,
+                (unsigned long long)r.columns, r.inMB, r.outMB, r.engine, r.cpu, r.read, r.write,
+                r.ratio(), r.timesRead(), r.peakMiB, 100 * r.spread);
+    std::fflush(stdout);
+}
+
+void printTarget(const char *what, double value, const char *limit, bool met)
+{
+    std::printf("  %-40s %8.2f  target %-8s %s\n", what, value, limit, met ? "met" : "NOT met");
+}
+
+bool parseOptions(int argc, char **argv, Options &options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string flag = argv[i];
+        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto number = [&](double &target) {
+            if (!value)
+                return false;
+            target = std::atof(value);
+            ++i;
+            return target > 0;
+        };
+        double reps = 0;
+        if (flag == "--reps" && number(reps)) {
+            options.reps = int(reps);
+        } else if (flag == "--w1-seconds" && number(options.w1Seconds)) {
+        } else if (flag == "--w2-seconds" && number(options.w2Seconds)) {
+        } else if (flag == "--w4-mb" && number(options.w4Megabytes)) {
+        } else if (flag == "--dir" && value) {
+            options.parent = argv[++i];
+        } else if (flag == "--smart" && value) {
+            options.smart = std::string(argv[++i]) != "0";
+        } else if (flag == "--only" && value) {
+            std::stringstream list(argv[++i]);
+            for (std::string name; std::getline(list, name, ',');)
+                options.only.insert(name);
+        } else if (flag == "--keep") {
+            options.keep = true;
+        } else {
+            std::fprintf(stderr, "usage: quorvane_bench [--reps N] [--dir FOLDER] "
+                                 "[--only W1,W2,W2win,W3,W4] [--smart 0|1] [--w1-seconds S] "
+                                 "[--w2-seconds S] [--w4-mb MB] [--keep]\n");
+            return false;
+        }
+    }
+    return options.reps > 0;
+}
+
+bool writeText(const std::string &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    return bool(out.flush());
+}
+
+// A log of the traffic, made on first use.
+class Inputs
+{
+public:
+    Inputs(std::string folder, std::vector<std::string> &made) : folder(folder), made(made) {}
+
+    std::string candb(const std::string &name, const Traffic &traffic)
+    {
+        const std::string path = folder + "/" + name + ".json";
+        if (!writeText(path, candbOf(traffic).dump(1)))
+            return {};
+        made.push_back(path);
+        return path;
+    }
+
+    std::string log(const std::string &name, const Traffic &traffic, uint64_t frames, uint32_t seed)
+    {
+        const std::string path = folder + "/" + name + ".qvl";
+        std::fprintf(stderr, "writing %s: %llu frames\n", path.c_str(), (unsigned long long)frames);
+        if (!writeTrafficLog(path, traffic, frames, seed))
+            return {};
+        made.push_back(path);
+        return path;
+    }
+
+private:
+    std::string folder;
+    std::vector<std::string> &made;
+};
+
+int runBenchmark(const Options &options)
+{
+    std::string parent = options.parent;
+    if (parent.empty())
+        parent = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    std::string folderTemplate = parent + "/quorvane-bench-XXXXXX";
+    if (!::mkdtemp(folderTemplate.data())) {
+        std::fprintf(stderr, "cannot make a folder in %s\n", parent.c_str());
+        return 1;
+    }
+    const std::string folder = folderTemplate;
+    std::vector<std::string> made;
+    Inputs inputs(folder, made);
+
+    // W1, W3, W4: 60 messages with 400 signals on two buses at 4000 frames/s together.
+    // W2: 20 signals in 4 messages at 4000 frames/s, among 6000 frames/s the database does not
+    // describe.
+    const Traffic dense = makeTraffic(60, 400, 4000, 0, 1);
+    const Traffic fast = makeTraffic(4, 20, 4000, 6000, 2);
+
+    printMachine(options);
+    printHeader();
+    std::vector<std::pair<std::string, Result>> results;
+    auto run = [&](const Workload &work) {
+        Result result = measure(work, options, folder);
+        // The window reports only its time; it converts the same log as the engine's run.
+        if (work.throughWindow && !results.empty() && results.back().first == "W2") {
+            const Result &engine = results.back().second;
+            result.frames = engine.frames;
+            result.rows = engine.rows;
+            result.columns = engine.columns;
+            if (result.ok && result.outMB != engine.outMB) {
+                std::fprintf(stderr, "the window wrote %.6f MB, the engine %.6f MB\n", result.outMB,
+                             engine.outMB);
+                result.ok = false;
+            }
+        }
+        printRow(work.name, result);
+        results.emplace_back(work.name, result);
+        return result.ok;
+    };
+
+    // Logs are large: each goes as soon as its workloads are done.
+    auto discard = [&](const std::string &path) {
+        if (!options.keep)
+            ::unlink(path.c_str());
+    };
+    bool ok = true;
+    const std::string denseDb = inputs.candb("dense", dense);
+    const std::string fastDb = inputs.candb("fast", fast);
+    ok = !denseDb.empty() && !fastDb.empty();
+    if (ok && (wanted(options, "W1") || wanted(options, "W3"))) {
+        const std::string log = inputs.log("dense", dense, uint64_t(4000 * options.w1Seconds), 11);
+        ok = !log.empty();
+        if (ok && wanted(options, "W1"))
+            ok = run({"W1", denseDb, log, 100, false}) && ok;
+        if (ok && wanted(options, "W3"))
+            ok = run({"W3", denseDb, log, 1, false}) && ok;
+        discard(log);
+    }
+    if (ok && (wanted(options, "W2") || wanted(options, "W2win"))) {
+        const std::string log = inputs.log("fast", fast, uint64_t(10000 * options.w2Seconds), 12);
+        ok = !log.empty();
+        if (ok && wanted(options, "W2"))
+            ok = run({"W2", fastDb, log, 20000, false}) && ok;
+        if (ok && wanted(options, "W2win"))
+            ok = run({"W2win", fastDb, log, 20000, true}) && ok;
+        discard(log);
+    }
+    if (ok && wanted(options, "W4")) {
+        const std::string log =
+            inputs.log("long", dense, uint64_t(options.w4Megabytes * 1e6 / 16), 13);
+        ok = !log.empty() && run({"W4", denseDb, log, 10, false});
+        discard(log);
+    }
+
+    auto find = [&](const std::string &name) -> const Result * {
+        for (const auto &[key, result] : results) {
+            if (key == name && result.ok)
+                return &result;
+        }
+        return nullptr;
+    };
+    std::printf("targets:\n");
+    if (const Result *w1 = find("W1"))
+        printTarget("W1 engine / (R + W)", w1->ratio(), "<= 2.0", w1->ratio() <= 2.0);
+    if (const Result *w2 = find("W2"))
+        printTarget("W2 engine / (R + W)", w2->ratio(), "<= 2.0", w2->ratio() <= 2.0);
+    if (const Result *window = find("W2win")) {
+        printTarget("W2 through the window / (R + W)", window->ratio(), "<= 2.5",
+                    window->ratio() <= 2.5);
+        if (const Result *w2 = find("W2"))
+            std::printf("  keeping the window live costs %.3f s (%+.0f%% of the engine's time)\n",
+                        window->engine - w2->engine, 100 * (window->engine / w2->engine - 1));
+    }
+    if (const Result *w3 = find("W3"))
+        printTarget("W3 engine / R", w3->timesRead(), "<= 10", w3->timesRead() <= 10);
+    if (const Result *w4 = find("W4")) {
+        if (const Result *w1 = find("W1"))
+            printTarget("W4 peak memory - W1 peak memory, MiB", w4->peakMiB - w1->peakMiB, "<= 8",
+                        w4->peakMiB - w1->peakMiB <= 8);
+    }
+
+    if (!options.keep) {
+        for (const std::string &path : made)
+            ::unlink(path.c_str());
+        ::rmdir(folder.c_str());
+    }
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && std::strcmp(argv[1], "--engine") == 0)
+        return convertWithEngine(argc - 2, argv + 2);
+    if (argc > 1 && std::strcmp(argv[1], "--window") == 0)
+        return convertThroughWindow(argc - 2, argv + 2);
+    Options options;
+    if (!parseOptions(argc, argv, options))
+        return 2;
+    return runBenchmark(options);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The floors a conversion is held against, and a way to run one conversion in a process of its
+// own so that its peak memory is its own.
+
+// Seconds to read the whole file in large blocks.
+double readFloorSeconds(const std::string &path);
+// Seconds to write `bytes` bytes in large blocks into a new file in `folder` and close it. The
+// file is removed afterwards.
+double writeFloorSeconds(const std::string &folder, uint64_t bytes);
+uint64_t fileSize(const std::string &path);
+
+struct ChildRun
+{
+    bool ok = false;    // exited with status 0
+    std::string output; // what it wrote to its standard output
+    double peakMiB = 0; // its peak resident memory
+};
+
+// Runs this program again with `arguments`, waits for it and collects its peak resident set.
+ChildRun runThisProgram(const std::vector<std::string> &arguments);
