@@ -74,8 +74,21 @@ build_tree() {
     cmake --build "$dir" -j "${QUORVANE_JOBS:-2}"
 }
 
+# Counts of every test program run so far, for the one summary line at the end of a run.
+QUORVANE_PASSED=0
+QUORVANE_FAILED=0
+
 run_tests() {
-    local dir="$QUORVANE_ROOT/$1"
+    local dir="$QUORVANE_ROOT/$1" output total failed
     shift
-    (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure "$@")
+    output="$(mktemp)"
+    local status=0
+    (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure "$@") | tee "$output" ||
+        status=$?
+    # "100% tests passed, 0 tests failed out of 24"
+    read -r failed total < <(sed -n 's/.* \([0-9]*\) tests failed out of \([0-9]*\)$/\1 \2/p' "$output")
+    rm -f "$output"
+    QUORVANE_PASSED=$((QUORVANE_PASSED + ${total:-0} - ${failed:-0}))
+    QUORVANE_FAILED=$((QUORVANE_FAILED + ${failed:-0}))
+    return "$status"
 }

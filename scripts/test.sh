@@ -49,6 +49,7 @@ fuzz_target() {
         return 1
     fi
     grep '^Done ' "$log" || true
+    QUORVANE_PASSED=$((QUORVANE_PASSED + 1))
 }
 
 fuzz_pass() {
@@ -81,3 +82,4 @@ if ! $plain_only; then
     timed sanitizer_pass
     timed fuzz_pass
 fi
+echo "quorvane: $QUORVANE_PASSED passed, $QUORVANE_FAILED failed"
