@@ -389,6 +389,14 @@ void CandbTest::malformed_data()
     QTest::newRow("name number") << signalKey("name", "7")
                                  << std::string(
                                         "message 1 (id 291), signal 1: \"name\" must be a string");
+    QTest::newRow("name with comma")
+        << signalKey("name", R"("Speed,kmh")")
+        << std::string("message 1 (id 291), signal \"Speed,kmh\": \"name\" must not hold a "
+                       "comma or a line break");
+    QTest::newRow("name with line break")
+        << signalKey("name", R"("Speed\nkmh")")
+        << std::string("message 1 (id 291), signal \"Speed\\nkmh\": \"name\" must not hold a "
+                       "comma or a line break");
     QTest::newRow("startbit missing")
         << signalKey("startbit", nullptr) << signal1 + "\"startbit\" is missing";
     QTest::newRow("startbit string") << signalKey("startbit", "\"0\"") << signal1 + kStartBitRange;
@@ -503,7 +511,7 @@ void CandbTest::longNamesAreCutInMessages_data()
     QTest::newRow("never inside a character")
         << "a" + accents << "\"a" + accents.substr(0, 38) + "...\"";
     QTest::newRow("control characters escaped")
-        << std::string("a\nb\"") << std::string("\"a\\nb\\\"\"");
+        << std::string("a\tb\"") << std::string("\"a\\tb\\\"\"");
 }
 
 void CandbTest::longNamesAreCutInMessages()

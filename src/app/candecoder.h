@@ -2,7 +2,7 @@
 
 #include "configrecord.h"
 #include "logfile.h"
-#include "signal.h"
+#include "candbsignal.h"
 
 #include <QString>
 #include <nlohmann/json.hpp>

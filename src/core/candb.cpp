@@ -183,6 +183,9 @@ std::string readSignal(const json &entry, uint32_t id, uint8_t dlc, const std::s
         return where + ": " + keyProblem(entry, "name", "a string");
     signal.name = name->get<std::string>();
     where = place + ", signal " + shownName(signal.name);
+    // The name heads a column of the table, whose fields are not quoted.
+    if (signal.name.find_first_of(",\r\n") != std::string::npos)
+        return where + ": \"name\" must not hold a comma or a line break";
 
     int64_t startBit = 0;
     if (!wholeKey(entry, "startbit", 0, kLastBit, startBit))

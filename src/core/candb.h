@@ -1,6 +1,6 @@
 #pragma once
 
-#include "signal.h"
+#include "candbsignal.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "configrecord.h"
-#include "signal.h"
+#include "candbsignal.h"
 
 #include <cstdint>
 #include <optional>

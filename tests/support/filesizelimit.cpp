@@ -1,7 +1,5 @@
 #include "filesizelimit.h"
 
-// Kept out of the header: the core library's signal.h would hide the system's to anything that
-// also sees the core's headers.
 #include <csignal>
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes)
