@@ -389,6 +389,9 @@ void CandbTest::malformed_data()
     QTest::newRow("name number") << signalKey("name", "7")
                                  << std::string(
                                         "message 1 (id 291), signal 1: \"name\" must be a string");
+    QTest::newRow("name empty") << signalKey("name", R"("")")
+                                << std::string("message 1 (id 291), signal \"\": \"name\" must "
+                                               "not be empty");
     QTest::newRow("name with comma")
         << signalKey("name", R"("Speed,kmh")")
         << std::string("message 1 (id 291), signal \"Speed,kmh\": \"name\" must not hold a "

@@ -183,7 +183,10 @@ std::string readSignal(const json &entry, uint32_t id, uint8_t dlc, const std::s
         return where + ": " + keyProblem(entry, "name", "a string");
     signal.name = name->get<std::string>();
     where = place + ", signal " + shownName(signal.name);
-    // The name heads a column of the table, whose fields are not quoted.
+    // The name heads a column of the table, whose fields are not quoted, and is what the
+    // trigger list offers.
+    if (signal.name.empty())
+        return where + ": \"name\" must not be empty";
     if (signal.name.find_first_of(",\r\n") != std::string::npos)
         return where + ": \"name\" must not hold a comma or a line break";
 
