@@ -83,14 +83,18 @@ bool TableWriter::writeRow(uint64_t micros)
     staleCount = 0;
 
     char *out = formatMicros(buffer.data() + used, micros);
-    for (size_t column = 0; column < cells.size(); ++column) {
-        const Cell &cell = cells[column];
-        if (cell.size != 0) {
+    // Bounds in locals: the stores into the buffer could change the vector as the compiler
+    // sees it, which would have it load them again for every cell.
+    const Cell *const firstCell = cells.data();
+    const Cell *const endCell = firstCell + cells.size();
+    for (const Cell *cell = firstCell; cell != endCell; ++cell) {
+        const uint8_t size = cell->size;
+        if (size != 0) {
             // The whole cell at once: the bytes past the text are overwritten by what follows.
-            std::memcpy(out, &cell, sizeof cell);
-            out += cell.size;
+            std::memcpy(out, cell, sizeof *cell);
+            out += size;
         } else {
-            const std::string &text = longTexts[column];
+            const std::string &text = longTexts[size_t(cell - firstCell)];
             std::memcpy(out, text.data(), text.size());
             out += text.size();
         }
