@@ -69,8 +69,27 @@ private slots:
     void writeFailures();
 
 private:
+    QString writeLargeLog() const;
+
     QScopedPointer<QTemporaryDir> dir;
 };
+
+constexpr int kLargeLogRecords = 150000;
+
+// More records than one read of the buffer holds, then 7 bytes of a partial record. Record i
+// has time i and identifier i mod 0x800, extended for every third. Empty if it cannot be made.
+QString LogFileTest::writeLargeLog() const
+{
+    std::vector<LogFrame> frames;
+    for (int i = 0; i < kLargeLogRecords; ++i)
+        frames.push_back(frame(uint32_t(i % 0x800), i % 3 == 0, uint32_t(i), "0102030405060708"));
+    const QString path = dir->filePath("large.qvl");
+    QFile file(path);
+    if (!writeLogFile(QFile::encodeName(path).toStdString(), frames) ||
+        !file.open(QIODevice::Append) || file.write("partial") != 7)
+        return QString();
+    return path;
+}
 
 void LogFileTest::init()
 {
@@ -198,16 +217,9 @@ void LogFileTest::wholeRecordsOnly()
 // More records than one read of the buffer holds, and a partial record at the end.
 void LogFileTest::largeLogAcrossReads()
 {
-    const int count = 150000;
-    std::vector<LogFrame> frames;
-    for (int i = 0; i < count; ++i)
-        frames.push_back(frame(uint32_t(i % 0x800), i % 3 == 0, uint32_t(i), "0102030405060708"));
-    const QString path = dir->filePath("large.qvl");
-    QVERIFY(writeLogFile(QFile::encodeName(path).toStdString(), frames));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::Append));
-    QCOMPARE(file.write("partial"), qint64(7));
-    file.close();
+    const int count = kLargeLogRecords;
+    const QString path = writeLargeLog();
+    QVERIFY(!path.isEmpty());
 
     LogReader reader;
     QVERIFY(reader.open(QFile::encodeName(path).toStdString()));
@@ -238,16 +250,9 @@ void LogFileTest::batchesAsRecordByRecord_data()
 void LogFileTest::batchesAsRecordByRecord()
 {
     QFETCH(std::vector<int>, pattern);
-    const int count = 150000;
-    std::vector<LogFrame> frames;
-    for (int i = 0; i < count; ++i)
-        frames.push_back(frame(uint32_t(i % 0x800), i % 3 == 0, uint32_t(i), "0102030405060708"));
-    const QString path = dir->filePath("large.qvl");
-    QVERIFY(writeLogFile(QFile::encodeName(path).toStdString(), frames));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::Append));
-    QCOMPARE(file.write("partial"), qint64(7));
-    file.close();
+    const int count = kLargeLogRecords;
+    const QString path = writeLargeLog();
+    QVERIFY(!path.isEmpty());
 
     LogReader reader;
     QVERIFY(reader.open(QFile::encodeName(path).toStdString()));
