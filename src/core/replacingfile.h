@@ -32,8 +32,6 @@ public:
     // one is removed. A file written in place keeps what reached it.
     void discard();
 
-    bool isOpen() const { return descriptor >= 0; }
-
 private:
     enum class Mode
     {
