@@ -242,10 +242,15 @@ void DecoderWindowTest::finishedRun()
     writeFile(outputFile(), QByteArray(5000, 'x'));
     fill("run.qvl", "db.json", "out", "table.csv");
     QPushButton *button = widget<QPushButton>("Convert");
-    QSignalSpy bar(widget<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+    QProgressBar *progressBar = widget<QProgressBar>("progressBar");
+    QSignalSpy bar(progressBar, &QProgressBar::valueChanged);
     // Runs while the conversion lets the window react.
     bool enabledDuringRun = true;
-    QTimer::singleShot(0, this, [&] { enabledDuringRun = button->isEnabled(); });
+    bool barPaintsDuringRun = false;
+    QTimer::singleShot(0, this, [&] {
+        enabledDuringRun = button->isEnabled();
+        barPaintsDuringRun = progressBar->updatesEnabled();
+    });
     MessageBoxRecorder recorder;
     convert();
 
@@ -255,6 +260,9 @@ void DecoderWindowTest::finishedRun()
                                    QMessageBox::Ok, false}}));
     QVERIFY(!enabledDuringRun);
     QVERIFY(button->isEnabled());
+    // The bar is painted whenever the window gets its turn, and as usual after the run.
+    QVERIFY(barPaintsDuringRun);
+    QVERIFY(progressBar->updatesEnabled());
     // Rows at the 2nd and the 4th of the four records, then back to 0.
     QList<int> values;
     for (const QList<QVariant> &change : bar)
