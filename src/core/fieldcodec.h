@@ -30,8 +30,8 @@ struct FieldCodec
     // Without branches: fields of both byte orders alternate unpredictably within a frame.
     uint64_t raw(uint64_t little, uint64_t big) const
     {
-        const uint64_t views[2] = {little, big};
-        const uint64_t field = ((views[bigEndian] >> shiftRight) << shiftLeft) & mask;
+        const uint64_t view = bigEndian ? big : little;
+        const uint64_t field = ((view >> shiftRight) << shiftLeft) & mask;
         return (field ^ signBit) - signBit;
     }
 

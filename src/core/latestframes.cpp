@@ -22,8 +22,9 @@ void LatestFrames::decodeInto(TableWriter &table)
         kept.waiting = false;
         const DecodePlan::Message &message = plan.message(int(entry));
         const uint64_t big = bigEndianData(kept.little, message.bigEndianMask);
-        for (uint32_t step = message.firstStep; step < message.endStep; ++step)
-            table.set(steps[step].column, steps[step].codec.value(kept.little, big));
+        const DecodeStep *const end = steps + message.endStep;
+        for (const DecodeStep *step = steps + message.firstStep; step != end; ++step)
+            table.set(step->column, step->codec.value(kept.little, big));
     }
     waiting.clear();
 }
