@@ -45,9 +45,9 @@ PaddedText paddedText(uint32_t whole, uint32_t micros)
 char *writeShort(char *out, uint32_t whole, uint32_t micros)
 {
     const PaddedText text = paddedText(whole, micros);
-    // Nonzero bytes for the digits other than '0' among the first five; the lowest one is the
-    // first significant digit. The sixth digit is always written.
-    const uint64_t significant = (text.head ^ 0x3030303030) | uint64_t(1) << 40;
+    // Zero bytes for the '0' digits among the first five; the lowest nonzero byte is the first
+    // significant digit, or else the sixth digit, which is left as it is and always written.
+    const uint64_t significant = text.head ^ 0x3030303030;
     const int zeros = __builtin_ctzll(significant) / 8;
     const uint64_t trimmed = text.head >> (8 * zeros);
     std::memcpy(out, &trimmed, sizeof trimmed);
