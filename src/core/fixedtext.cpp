@@ -56,7 +56,8 @@ char *writeShort(char *out, uint32_t whole, uint32_t micros)
 }
 
 // "whole.ffffff" for any whole part: the digits above the last six one at a time. Only for
-// magnitudes of 10^6 and more; writes nothing past the text.
+// magnitudes of 10^6 and more; writes nothing past the text. Out of line, like formatRare, so
+// that the common way needs no stack frame.
 [[gnu::noinline]] char *writeLong(char *out, uint64_t whole, uint32_t micros)
 {
     char high[20];
