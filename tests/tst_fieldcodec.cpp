@@ -24,6 +24,8 @@ private slots:
     void fixedExtremes_data();
     void fixedExtremes();
     void fixedBinaryFractions();
+    void fixedEveryDigitCount();
+    void fixedStaysInItsRoom();
     void micros_data();
     void micros();
 };
@@ -191,6 +193,13 @@ void FieldCodecTest::fixedExtremes_data()
     QTest::newRow("just below half a millionth") << std::nextafter(5e-7, 0.0);
     QTest::newRow("just above half a millionth") << std::nextafter(5e-7, 1.0);
     QTest::newRow("negative, rounding to zero") << -4e-7;
+    QTest::newRow("negative, rounding to zero below 2^-12") << -1e-5 / 64;
+    QTest::newRow("negative subnormal") << -DBL_TRUE_MIN;
+    QTest::newRow("largest subnormal") << std::nextafter(DBL_MIN, 0.0);
+    QTest::newRow("rounds up to one") << -0.9999995000000001;
+    QTest::newRow("largest six-digit text") << 999999.9999994;
+    QTest::newRow("half below 2^52") << std::nextafter(4503599627370496.0, 0.0);
+    QTest::newRow("2^52") << 4503599627370496.0;
     // A large scaling can take a raw value past the largest double.
     QTest::newRow("infinity") << double(INFINITY);
     QTest::newRow("minus infinity") << -double(INFINITY);
@@ -216,6 +225,53 @@ void FieldCodecTest::fixedBinaryFractions()
     }
 }
 
+void FieldCodecTest::fixedEveryDigitCount()
+{
+    // Whole parts of 1 to 19 digits with random decimals, and the neighbours of every power of
+    // ten: just below, at, above, and just below by half a millionth, which rounds up to it.
+    std::mt19937_64 rng(kSeed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int digits = 1; digits <= 19; ++digits) {
+        const double power = std::pow(10.0, digits - 1);
+        std::vector<double> values = {std::nextafter(power, 0.0),
+                                      power,
+                                      std::nextafter(power, INFINITY),
+                                      power - 5e-7,
+                                      power - 4.9e-7,
+                                      power - 5.1e-7};
+        for (int i = 0; i < 5000; ++i)
+            values.push_back(power * (1 + 9 * unit(rng)));
+        for (double magnitude : values) {
+            for (double value : {magnitude, -magnitude}) {
+                if (formatted(value) != printed(value))
+                    QFAIL(("for " + printed(value) + " formatted " + formatted(value)).c_str());
+            }
+        }
+    }
+}
+
+void FieldCodecTest::fixedStaysInItsRoom()
+{
+    // The text may be followed by scratch up to 17 bytes from its start, never further, and
+    // nothing before it is touched.
+    constexpr char kUntouched = '#';
+    std::mt19937_64 rng(kSeed);
+    for (int i = 0; i < 100000; ++i) {
+        const double value =
+            std::ldexp(double(int64_t(rng() % 2000001) - 1000000), int(rng() % 90) - 60);
+        char room[64];
+        std::memset(room, kUntouched, sizeof room);
+        char *const out = room + 1;
+        char *const end = formatFixed(out, value);
+        QCOMPARE(std::string(out, end), printed(value));
+        QCOMPARE(room[0], kUntouched);
+        for (const char *rest = std::max(end, out + 17); rest != room + sizeof room; ++rest) {
+            if (*rest != kUntouched)
+                QFAIL(("for " + printed(value) + " a byte past the room was overwritten").c_str());
+        }
+    }
+}
+
 void FieldCodecTest::micros_data()
 {
     QTest::addColumn<qulonglong>("micros");
@@ -226,6 +282,8 @@ void FieldCodecTest::micros_data()
     QTest::newRow("past the wrap") << 4294967396ull << "4294.967396";
     QTest::newRow("a thousand seconds") << 1000000000ull << "1000.000000";
     QTest::newRow("a billion seconds") << 1000000000000000ull << "1000000000.000000";
+    QTest::newRow("six whole digits") << 999999999999ull << "999999.999999";
+    QTest::newRow("seven whole digits") << 1000000000000ull << "1000000.000000";
     QTest::newRow("largest") << 18446744073709551615ull << "18446744073709.551615";
 }
 

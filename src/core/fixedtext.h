@@ -5,6 +5,9 @@
 // Numbers as the output table writes them: fixed-point with six decimals and always a '.',
 // whatever the locale.
 
+// Both store a word at a time: the bytes after a short text, up to `out` + 17, may be
+// overwritten. A caller gives room for 17 bytes or the longest text, whichever is more.
+
 // Writes `micros` as seconds with six decimals, exactly: 123456789 gives "123.456789".
 // Returns the end of the text; at most 27 characters.
 char *formatMicros(char *out, uint64_t micros);
