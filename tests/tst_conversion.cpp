@@ -483,12 +483,11 @@ public:
         : real(std::move(real)), left(records), fails(fails)
     {
     }
-    bool next(CAN_FIFOMailBox_TypeDef &record) override
+    size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity) override
     {
-        if (left == 0)
-            return false;
-        --left;
-        return real->next(record);
+        const size_t count = real->read(records, size_t(std::min<uint64_t>(capacity, left)));
+        left -= count;
+        return count;
     }
     bool failed() const override { return left == 0 && fails; }
     uint64_t size() const override { return real->size(); }

@@ -119,14 +119,14 @@ void QvlWriteTest::writesLog()
     LogReader reader;
     QVERIFY(reader.open(QFile::encodeName(output).toStdString()));
     CAN_FIFOMailBox_TypeDef record;
-    QVERIFY(reader.next(record));
+    QCOMPARE(reader.read(&record, 1), size_t(1));
     const Log first = decodeMailbox(record);
     QCOMPARE(first.ID, 0x123u);
     QCOMPARE(first.Time, 100u);
     QCOMPARE(int(first.Data[1]), 0x22);
-    QVERIFY(reader.next(record));
+    QCOMPARE(reader.read(&record, 1), size_t(1));
     QCOMPARE(decodeMailbox(record).ID, 0x98FEF100u);
-    QVERIFY(!reader.next(record));
+    QCOMPARE(reader.read(&record, 1), size_t(0));
 }
 
 void QvlWriteTest::keepsExistingFiles()

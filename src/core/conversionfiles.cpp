@@ -19,7 +19,6 @@ public:
         bytes = static_cast<uint64_t>(info.st_size);
         return true;
     }
-    bool next(CAN_FIFOMailBox_TypeDef &record) override { return reader.next(record); }
     size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity) override
     {
         return reader.read(records, capacity);
@@ -46,14 +45,6 @@ private:
 };
 
 } // namespace
-
-size_t LogSource::read(CAN_FIFOMailBox_TypeDef *records, size_t capacity)
-{
-    size_t count = 0;
-    while (count < capacity && next(records[count]))
-        ++count;
-    return count;
-}
 
 std::unique_ptr<LogSource> ConversionFiles::openLog(const std::string &path)
 {

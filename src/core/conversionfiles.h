@@ -11,11 +11,8 @@ class LogSource
 {
 public:
     virtual ~LogSource() = default;
-    // The next whole record; false at the end of the file or on a read error.
-    virtual bool next(CAN_FIFOMailBox_TypeDef &record) = 0;
     // Up to `capacity` whole records; fewer only at the end of the file or on a read error.
-    // Takes them one by one from next() unless a source can do better.
-    virtual size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity);
+    virtual size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity) = 0;
     // True when reading stopped because of an error rather than at the end of the file.
     virtual bool failed() const = 0;
     // The file's size in bytes when it was opened.

@@ -1,15 +1,10 @@
 #include "logfile.h"
 
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <cstring>
 
 static_assert(sizeof(CAN_FIFOMailBox_TypeDef) == kLogRecordSize, "records are read in place");
 
 namespace {
-
-constexpr size_t kReadBufferSize = size_t(1) << 20; // 65536 records per read
 
 uint32_t littleEndianWord(const uint8_t *bytes)
 {
@@ -53,14 +48,7 @@ bool LogReader::open(const std::string &path)
 {
     close();
     file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    // A short log needs no more buffer than its own size (but room for one record at least).
-    struct stat info;
-    const bool known = ::fstat(::fileno(file), &info) == 0 && info.st_size >= 0;
-    const size_t fileSize = known ? size_t(info.st_size) : kReadBufferSize;
-    buffer.resize(std::max(kLogRecordSize, std::min(kReadBufferSize, fileSize + kLogRecordSize)));
-    return true;
+    return file != nullptr;
 }
 
 void LogReader::close()
@@ -68,43 +56,21 @@ void LogReader::close()
     if (file)
         std::fclose(file); // opened for reading only: nothing can be lost here
     file = nullptr;
-    position = filled = 0;
+    partialSize = 0;
     consumed = 0;
     readError = false;
 }
 
-bool LogReader::next(CAN_FIFOMailBox_TypeDef &record)
-{
-    if (filled - position < kLogRecordSize && !refill())
-        return false;
-    record = readMailbox(buffer.data() + position);
-    position += kLogRecordSize;
-    consumed += kLogRecordSize;
-    return true;
-}
-
+// Reads straight into `records`, behind the part of a record kept from the last read: the bytes
+// are copied once, not through a buffer of our own.
 size_t LogReader::read(CAN_FIFOMailBox_TypeDef *records, size_t capacity)
 {
-    size_t count = 0;
-    for (; count < capacity && filled - position >= kLogRecordSize; ++count) {
-        records[count] = readMailbox(buffer.data() + position);
-        position += kLogRecordSize;
-    }
-    if (count < capacity && file && !readError)
-        count += readDirectly(records + count, capacity - count);
-    consumed += count * kLogRecordSize;
-    return count;
-}
-
-// Reads records from the file straight into `records`, behind the part of a record still
-// buffered: the bytes are copied once, not through the buffer. A part of a record at the end
-// stays buffered for the next read.
-size_t LogReader::readDirectly(CAN_FIFOMailBox_TypeDef *records, size_t capacity)
-{
+    if (!file || readError || capacity == 0)
+        return 0;
     uint8_t *const bytes = reinterpret_cast<uint8_t *>(records);
     const size_t wanted = capacity * kLogRecordSize;
-    size_t got = filled - position;
-    std::memcpy(bytes, buffer.data() + position, got);
+    size_t got = partialSize;
+    std::memcpy(bytes, partial.data(), got);
     while (got < wanted) {
         const size_t more = std::fread(bytes + got, 1, wanted - got, file);
         got += more;
@@ -114,36 +80,15 @@ size_t LogReader::readDirectly(CAN_FIFOMailBox_TypeDef *records, size_t capacity
         }
     }
     const size_t count = got / kLogRecordSize;
-    position = 0;
-    filled = got - count * kLogRecordSize;
-    std::memcpy(buffer.data(), bytes + count * kLogRecordSize, filled);
+    partialSize = got - count * kLogRecordSize;
+    std::memcpy(partial.data(), bytes + count * kLogRecordSize, partialSize);
     // The record's words are little-endian in the file; on other hosts they are turned here.
     if (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__) {
         for (size_t i = 0; i < count; ++i)
             records[i] = readMailbox(bytes + i * kLogRecordSize);
     }
+    consumed += count * kLogRecordSize;
     return count;
-}
-
-// Moves the unread part of a record to the front and reads on behind it. True when a whole
-// record is buffered.
-bool LogReader::refill()
-{
-    if (!file || readError)
-        return false;
-    const size_t kept = filled - position;
-    std::memmove(buffer.data(), buffer.data() + position, kept);
-    position = 0;
-    filled = kept;
-    while (filled < kLogRecordSize) {
-        const size_t got = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file);
-        filled += got;
-        if (got == 0) {
-            readError = std::ferror(file) != 0;
-            return false;
-        }
-    }
-    return true;
 }
 
 std::array<uint8_t, kLogRecordSize> encodeRecord(const LogFrame &frame)

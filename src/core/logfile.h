@@ -46,8 +46,9 @@ inline uint32_t mailboxId(const CAN_FIFOMailBox_TypeDef &box)
                                 : box.RIR >> kStandardIdShift;
 }
 
-// Reads a log file from the start, record by record, through a large buffer. Only whole
-// records are decoded: a trailing part of a record is never handed on.
+// Reads a log file from the start in batches of records. Only whole records are handed on: a
+// part of a record at the end of a read waits for the rest, and one at the end of the file is
+// never handed on.
 class LogReader
 {
 public:
@@ -60,8 +61,6 @@ public:
     // file opened before. False if the file cannot be opened.
     bool open(const std::string &path);
     void close();
-    // The next whole record; false at the end of the file or on a read error.
-    bool next(CAN_FIFOMailBox_TypeDef &record);
     // Up to `capacity` whole records; fewer only at the end of the file or on a read error.
     size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity);
     // True when reading stopped because of an error rather than at the end of the file.
@@ -70,13 +69,9 @@ public:
     uint64_t bytesRead() const { return consumed; }
 
 private:
-    bool refill();
-    size_t readDirectly(CAN_FIFOMailBox_TypeDef *records, size_t capacity);
-
     std::FILE *file = nullptr;
-    std::vector<uint8_t> buffer;
-    size_t position = 0;
-    size_t filled = 0;
+    std::array<uint8_t, kLogRecordSize> partial{}; // the start of a record not yet whole
+    size_t partialSize = 0;
     uint64_t consumed = 0;
     bool readError = false;
 };
