@@ -120,6 +120,7 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
 {
     LatestFrames latest(plan);
     StampUnwrapper unwrap;
+    const uint64_t logSize = log.size();
     uint64_t lastRow = 0;
     uint64_t frames = 0;
     for (; count > 0; count = log.read(batch.data(), batch.size())) {
@@ -137,7 +138,7 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
                 if (!table.writeRow(time))
                     return ConversionOutcome::WriteFailed;
                 ++summary.rows;
-                updates.rowWritten((frame + 1) * kLogRecordSize, log.size());
+                updates.rowWritten((frame + 1) * kLogRecordSize, logSize);
             }
         }
         frames += count;
@@ -146,7 +147,7 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
     }
     updates.passEnded();
     // A log that ends before the size it had when opened was cut short while being read.
-    const bool complete = frames * kLogRecordSize >= log.size() / kLogRecordSize * kLogRecordSize;
+    const bool complete = frames * kLogRecordSize >= logSize / kLogRecordSize * kLogRecordSize;
     if (log.failed() || !complete)
         return ConversionOutcome::LogReadFailed;
     return ConversionOutcome::Finished;
