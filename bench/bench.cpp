@@ -342,39 +342,33 @@ int runBenchmark(const Options &options)
         return result.ok;
     };
 
-    // Logs are large: each goes as soon as its workloads are done.
-    auto discard = [&](const std::string &path) {
+    // Logs are large: each is made only for the workloads wanted and goes when they are done.
+    auto runOnLog = [&](const char *logName, const Traffic &traffic, uint64_t frames, uint32_t seed,
+                        std::vector<Workload> workloads) {
+        workloads.erase(std::remove_if(workloads.begin(), workloads.end(),
+                                       [&](const Workload &w) { return !wanted(options, w.name); }),
+                        workloads.end());
+        if (workloads.empty())
+            return true;
+        const std::string log = inputs.log(logName, traffic, frames, seed);
+        bool done = !log.empty();
+        for (Workload &work : workloads) {
+            work.log = log;
+            done = done && run(work);
+        }
         if (!options.keep)
-            ::unlink(path.c_str());
+            ::unlink(log.c_str());
+        return done;
     };
-    bool ok = true;
     const std::string denseDb = inputs.candb("dense", dense);
     const std::string fastDb = inputs.candb("fast", fast);
-    ok = !denseDb.empty() && !fastDb.empty();
-    if (ok && (wanted(options, "W1") || wanted(options, "W3"))) {
-        const std::string log = inputs.log("dense", dense, uint64_t(4000 * options.w1Seconds), 11);
-        ok = !log.empty();
-        if (ok && wanted(options, "W1"))
-            ok = run({"W1", denseDb, log, 100, false}) && ok;
-        if (ok && wanted(options, "W3"))
-            ok = run({"W3", denseDb, log, 1, false}) && ok;
-        discard(log);
-    }
-    if (ok && (wanted(options, "W2") || wanted(options, "W2win"))) {
-        const std::string log = inputs.log("fast", fast, uint64_t(10000 * options.w2Seconds), 12);
-        ok = !log.empty();
-        if (ok && wanted(options, "W2"))
-            ok = run({"W2", fastDb, log, 20000, false}) && ok;
-        if (ok && wanted(options, "W2win"))
-            ok = run({"W2win", fastDb, log, 20000, true}) && ok;
-        discard(log);
-    }
-    if (ok && wanted(options, "W4")) {
-        const std::string log =
-            inputs.log("long", dense, uint64_t(options.w4Megabytes * 1e6 / 16), 13);
-        ok = !log.empty() && run({"W4", denseDb, log, 10, false});
-        discard(log);
-    }
+    bool ok = !denseDb.empty() && !fastDb.empty();
+    ok = ok && runOnLog("dense", dense, uint64_t(4000 * options.w1Seconds), 11,
+                        {{"W1", denseDb, "", 100, false}, {"W3", denseDb, "", 1, false}});
+    ok = ok && runOnLog("fast", fast, uint64_t(10000 * options.w2Seconds), 12,
+                        {{"W2", fastDb, "", 20000, false}, {"W2win", fastDb, "", 20000, true}});
+    ok = ok && runOnLog("long", dense, uint64_t(options.w4Megabytes * 1e6 / 16), 13,
+                        {{"W4", denseDb, "", 10, false}});
 
     auto find = [&](const std::string &name) -> const Result * {
         for (const auto &[key, result] : results) {
