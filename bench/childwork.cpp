@@ -80,9 +80,7 @@ int convertWithEngine(int argc, char **argv)
     if (argc != 5)
         return 2;
     std::ifstream in(argv[0], std::ios::binary);
-    std::string error;
-    const std::optional<nlohmann::json> doc = parseJson(in, error);
-    const Candb candb = doc ? readCandb(*doc) : Candb{{}, error};
+    const Candb candb = readCandb(in);
     if (!candb.ok()) {
         std::fprintf(stderr, "Candb file refused: %s\n", candb.error.c_str());
         return 2;

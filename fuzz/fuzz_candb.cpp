@@ -6,6 +6,7 @@
 #include "candb.h"
 #include "decodeplan.h"
 #include "fieldcodec.h"
+#include "fuzzcheck.h"
 #include "signalcodec.h"
 
 #include <algorithm>
@@ -16,14 +17,6 @@
 #include <string>
 
 namespace {
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 // Frames that depend on the input, so that a found fault comes back with the same input.
 class FrameSource

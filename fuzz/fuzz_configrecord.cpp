@@ -5,20 +5,13 @@
 // read as zero).
 
 #include "configrecord.h"
+#include "fuzzcheck.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 class FieldBytes
 {

@@ -2,8 +2,6 @@
 
 #include <QFile>
 
-#include <nlohmann/json.hpp>
-
 #include <sstream>
 
 LogFrame standardFrame(uint32_t id, uint32_t time, std::array<uint8_t, 8> data)
@@ -19,11 +17,7 @@ LogFrame extendedFrame(uint32_t id, uint32_t time, std::array<uint8_t, 8> data)
 Candb candbFromText(const std::string &text)
 {
     std::istringstream in(text);
-    std::string error;
-    const std::optional<nlohmann::json> doc = parseJson(in, error);
-    if (!doc)
-        return Candb{{}, error};
-    return readCandb(*doc);
+    return readCandb(in);
 }
 
 const char *const kSpeedGearCandb = R"({"messages": [{"id": 291, "dlc": 2, "signals": [

@@ -14,11 +14,7 @@ namespace {
 Candb readText(const std::string &text)
 {
     std::istringstream in(text);
-    std::string error;
-    const std::optional<json> doc = parseJson(in, error);
-    if (!doc)
-        return Candb{{}, error};
-    return readCandb(*doc);
+    return readCandb(in);
 }
 
 json value(const char *text)

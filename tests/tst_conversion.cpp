@@ -370,10 +370,7 @@ void ConversionTest::sameBytesUnderAGermanLocale()
 void ConversionTest::exampleConverts()
 {
     std::ifstream in(QUORVANE_EXAMPLES_DIR "/vehicle.json");
-    std::string error;
-    const std::optional<nlohmann::json> doc = parseJson(in, error);
-    QVERIFY2(doc, error.c_str());
-    const Candb candb = readCandb(*doc);
+    const Candb candb = readCandb(in);
     QVERIFY2(candb.ok(), candb.error.c_str());
     const ConversionSummary summary = convertLog(
         candb, {QUORVANE_EXAMPLES_DIR "/vehicle.qvl", nativePath(outputPath()), 10000, true});

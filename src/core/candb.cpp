@@ -317,3 +317,10 @@ Candb readCandb(const json &doc)
     }
     return candb;
 }
+
+Candb readCandb(std::istream &in)
+{
+    std::string error;
+    const std::optional<json> doc = parseJson(in, error);
+    return doc ? readCandb(*doc) : Candb{{}, error};
+}

@@ -51,3 +51,5 @@ std::optional<nlohmann::json> parseJson(std::istream &in, std::string &error);
 // signals are named by "name" or, while that is unusable, counted from 1. For example:
 //     message 3 (id 291), signal "Speed": "bitlength" must be a whole number from 1 to 64
 Candb readCandb(const nlohmann::json &doc);
+// Parses the text and reads it; a text that does not parse gives parseJson's error.
+Candb readCandb(std::istream &in);
