@@ -1,8 +1,8 @@
 #pragma once
 
+#include "candbsignal.h"
 #include "configrecord.h"
 #include "logfile.h"
-#include "candbsignal.h"
 
 #include <QString>
 #include <nlohmann/json.hpp>

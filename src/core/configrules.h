@@ -1,7 +1,7 @@
 #pragma once
 
-#include "configrecord.h"
 #include "candbsignal.h"
+#include "configrecord.h"
 
 #include <cstdint>
 #include <optional>
