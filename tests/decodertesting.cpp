@@ -1,7 +1,5 @@
 #include "decodertesting.h"
 
-#include <QFile>
-
 #include <sstream>
 
 LogFrame standardFrame(uint32_t id, uint32_t time, std::array<uint8_t, 8> data)
@@ -30,17 +28,4 @@ Frames speedGearFrames()
 {
     return {standardFrame(0x123, 50000, {0x10, 0x27}), standardFrame(0x123, 120000, {0x20, 0x4E}),
             standardFrame(0x123, 150000, {0x00, 0x00}), standardFrame(0x123, 230000, {0x30, 0x75})};
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-std::string nativePath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
 }

@@ -27,6 +27,3 @@ Candb candbFromText(const std::string &text);
 extern const char *const kSpeedGearCandb;
 // Its frames at 50000, 120000, 150000 and 230000 us.
 Frames speedGearFrames();
-
-QByteArray fileBytes(const QString &path);
-std::string nativePath(const QString &path);

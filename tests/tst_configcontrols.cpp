@@ -3,6 +3,7 @@
 #include "candecoder.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "testfiles.h"
 #include "windowchildren.h"
 
 #include <QCheckBox>

@@ -1,5 +1,6 @@
 #include "configrecord.h"
 #include "filesizelimit.h"
+#include "testfiles.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -62,14 +63,6 @@ Config everyFieldSet()
     trigger.mode = 3;
     trigger.operation = 5;
     return config;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "conversion.h"
 #include "decodertesting.h"
+#include "testfiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,7 +42,7 @@ private:
         const ConversionSummary summary = convertLog(candb, job(periodMicros, smart));
         if (summary.outcome != ConversionOutcome::Finished)
             qWarning("conversion ended with outcome %d", int(summary.outcome));
-        return fileBytes(outputPath());
+        return readFile(outputPath());
     }
 
 private slots:
@@ -322,7 +323,7 @@ void ConversionTest::eventsBetweenRows()
     const ConversionSummary summary = convertLog(candbFromText(kOneByte), job(1000000), hooks);
     QCOMPARE(summary.outcome, ConversionOutcome::Finished);
     QCOMPARE(summary.rows, uint64_t(0));
-    QCOMPARE(fileBytes(outputPath()), QByteArray("time,B,Never\n"));
+    QCOMPARE(readFile(outputPath()), QByteArray("time,B,Never\n"));
     // At 21, 42, 63 and 84 ms while reading, then once at the end.
     QCOMPARE(eventTimes, (std::vector<int>{21, 42, 63, 84, 84}));
 }
@@ -342,7 +343,7 @@ void ConversionTest::eventsDuringThePrescan()
     const ConversionSummary summary =
         convertLog(candbFromText(kOneByte), job(1000000, true), hooks);
     QCOMPARE(summary.outcome, ConversionOutcome::Finished);
-    QCOMPARE(fileBytes(outputPath()), QByteArray("time,B\n"));
+    QCOMPARE(readFile(outputPath()), QByteArray("time,B\n"));
     // Twelve batches in each pass, read every 7 ms: events at 21, 42, 63 and 84 ms in the
     // pre-scan, at 105, 126, 147 and 168 ms in the main pass, and at the end.
     QCOMPARE(beforeTheTable, 4);
@@ -378,7 +379,7 @@ void ConversionTest::exampleConverts()
     QCOMPARE(summary.columns, size_t(32));
     QVERIFY(summary.frames > 30000);
 
-    const QList<QByteArray> lines = fileBytes(outputPath()).split('\n');
+    const QList<QByteArray> lines = readFile(outputPath()).split('\n');
     QCOMPARE(lines.size(),
              qsizetype(summary.rows + 2)); // header, rows, nothing after the last newline
     const QList<QByteArray> names = lines.first().split(',');
@@ -425,7 +426,7 @@ void ConversionTest::outputThatIsTheLog()
 {
     QFETCH(QString, output);
     writeLog({standardFrame(7, 10, {1}), standardFrame(7, 20, {2})});
-    const QByteArray log = fileBytes(logPath());
+    const QByteArray log = readFile(logPath());
     QDir(dir.path()).mkdir("sub");
     QFile::remove(dir.filePath("link.csv"));
     QFile::remove(dir.filePath("hard.csv"));
@@ -435,7 +436,7 @@ void ConversionTest::outputThatIsTheLog()
     ConversionJob onTheLog = job(10);
     onTheLog.outputPath = nativePath(dir.filePath(output));
     QCOMPARE(convertLog(candbFromText(kOneByte), onTheLog).outcome, ConversionOutcome::OutputIsLog);
-    QCOMPARE(fileBytes(logPath()), log);
+    QCOMPARE(readFile(logPath()), log);
 }
 
 void ConversionTest::fullDevice()

@@ -2,6 +2,7 @@
 #include "decodertesting.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "testfiles.h"
 #include "ui_mainwindow.h"
 
 #include <QSignalSpy>
@@ -61,13 +62,6 @@ namespace {
 const char *const kWorkedTable =
     "time,Gear,Speed\n0.120000,4.000000,200.000000\n0.230000,7.000000,300.000000\n";
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // What the program writes on standard output while `run` runs.
 template <class Run> QByteArray standardOutputOf(Run run)
 {
@@ -90,9 +84,9 @@ template <class Run> QByteArray standardOutputOf(Run run)
 void DecoderWindowTest::initTestCase()
 {
     QVERIFY(dir.isValid());
-    writeFile(dir.filePath("db.json"), kSpeedGearCandb);
-    writeFile(dir.filePath("db.JSON"), kSpeedGearCandb);
-    writeFile(dir.filePath("db.json.old"), kSpeedGearCandb);
+    QVERIFY(writeFile(dir.filePath("db.json"), kSpeedGearCandb));
+    QVERIFY(writeFile(dir.filePath("db.JSON"), kSpeedGearCandb));
+    QVERIFY(writeFile(dir.filePath("db.json.old"), kSpeedGearCandb));
     QVERIFY(writeLogFile(nativePath(dir.filePath("run.qvl")), speedGearFrames()));
     QVERIFY(QFile::copy(dir.filePath("run.qvl"), dir.filePath("run.log")));
     QVERIFY(QDir(dir.path()).mkpath("logs.qvl"));
@@ -239,7 +233,7 @@ void DecoderWindowTest::candbPath()
 
 void DecoderWindowTest::finishedRun()
 {
-    writeFile(outputFile(), QByteArray(5000, 'x'));
+    QVERIFY(writeFile(outputFile(), QByteArray(5000, 'x')));
     fill("run.qvl", "db.json", "out", "table.csv");
     QPushButton *button = widget<QPushButton>("Convert");
     QProgressBar *progressBar = widget<QProgressBar>("progressBar");
@@ -254,7 +248,7 @@ void DecoderWindowTest::finishedRun()
     MessageBoxRecorder recorder;
     convert();
 
-    QCOMPARE(fileBytes(outputFile()), QByteArray(kWorkedTable));
+    QCOMPARE(readFile(outputFile()), QByteArray(kWorkedTable));
     QCOMPARE(recorder.messages(),
              QList<ShownMessage>({{QMessageBox::Information, "Finish", "Finish conversion!",
                                    QMessageBox::Ok, false}}));
@@ -282,7 +276,7 @@ void DecoderWindowTest::sameTableUnderAGermanLocale()
     std::setlocale(LC_ALL, previous.c_str());
     QLocale::setDefault(QLocale::c());
     QCOMPARE(recorder.texts(), QStringList{"Finish conversion!"});
-    QCOMPARE(fileBytes(outputFile()), QByteArray(kWorkedTable));
+    QCOMPARE(readFile(outputFile()), QByteArray(kWorkedTable));
 }
 
 void DecoderWindowTest::pathsOutsideLatin1()
@@ -295,7 +289,7 @@ void DecoderWindowTest::pathsOutsideLatin1()
     MessageBoxRecorder recorder;
     convert();
     QCOMPARE(recorder.texts(), QStringList{"Finish conversion!"});
-    QCOMPARE(fileBytes(dir.filePath(folder + QString::fromUtf8("/表.csv"))),
+    QCOMPARE(readFile(dir.filePath(folder + QString::fromUtf8("/表.csv"))),
              QByteArray(kWorkedTable));
 }
 
@@ -307,23 +301,23 @@ void DecoderWindowTest::candbRefusedByTheReader()
     form.setupUi(&host);
     form.ConvFreq->setPlainText("10");
     fill("run.qvl", "db.json", "out", "table.csv");
-    writeFile(outputFile(), "earlier table");
+    QVERIFY(writeFile(outputFile(), "earlier table"));
     json bad = json::parse(kSpeedGearCandb);
     bad["messages"][0]["signals"][0]["bitlength"] = 100;
     MessageBoxRecorder recorder;
     test(bad, &form);
     QCOMPARE(recorder.texts().size(), 1);
     QVERIFY(recorder.texts().first().startsWith("Candb json not Valid\n"));
-    QCOMPARE(fileBytes(outputFile()), QByteArray("earlier table"));
+    QCOMPARE(readFile(outputFile()), QByteArray("earlier table"));
 
     // The same through the Convert button, with a file that is no JSON at all.
-    writeFile(dir.filePath("broken.json"), "{\"messages\": [");
+    QVERIFY(writeFile(dir.filePath("broken.json"), "{\"messages\": ["));
     fill("run.qvl", "broken.json", "out", "table.csv");
     recorder.clear();
     convert();
     QCOMPARE(recorder.texts().size(), 1);
     QVERIFY(recorder.texts().first().startsWith("Candb json not Valid\n"));
-    QCOMPARE(fileBytes(outputFile()), QByteArray("earlier table"));
+    QCOMPARE(readFile(outputFile()), QByteArray("earlier table"));
 }
 
 void DecoderWindowTest::outputThatIsAnInput_data()
@@ -340,28 +334,28 @@ void DecoderWindowTest::outputThatIsAnInput()
     QFETCH(QString, fileName);
     QFile::remove(dir.filePath("link.csv"));
     QVERIFY(QFile::link(dir.filePath("run.qvl"), dir.filePath("link.csv")));
-    const QByteArray log = fileBytes(dir.filePath("run.qvl"));
-    const QByteArray candb = fileBytes(dir.filePath("db.json"));
+    const QByteArray log = readFile(dir.filePath("run.qvl"));
+    const QByteArray candb = readFile(dir.filePath("db.json"));
     fill("run.qvl", "db.json", "", fileName);
     setField("outputpath", fileName.startsWith("..") ? dir.filePath("out") : dir.path());
     MessageBoxRecorder recorder;
     convert();
     QCOMPARE(recorder.texts(), QStringList{"Output file is an input file!"});
-    QCOMPARE(fileBytes(dir.filePath("run.qvl")), log);
-    QCOMPARE(fileBytes(dir.filePath("db.json")), candb);
+    QCOMPARE(readFile(dir.filePath("run.qvl")), log);
+    QCOMPARE(readFile(dir.filePath("db.json")), candb);
     QVERIFY(widget<QPushButton>("Convert")->isEnabled());
 }
 
 void DecoderWindowTest::logThatCannotBeRead()
 {
-    writeFile(outputFile(), "earlier table");
+    QVERIFY(writeFile(outputFile(), "earlier table"));
     for (bool smart : {true, false}) {
         fill("folder.qvl", "db.json", "out", "table.csv");
         widget<QCheckBox>("smart")->setChecked(smart);
         MessageBoxRecorder recorder;
         convert();
         QCOMPARE(recorder.texts(), QStringList{"LogFile not corrected"});
-        QCOMPARE(fileBytes(outputFile()), QByteArray("earlier table"));
+        QCOMPARE(readFile(outputFile()), QByteArray("earlier table"));
         QVERIFY(widget<QPushButton>("Convert")->isEnabled());
     }
 }

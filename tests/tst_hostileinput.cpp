@@ -5,6 +5,7 @@
 #include "filesizelimit.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "testfiles.h"
 #include "windowchildren.h"
 
 #include <QCheckBox>
@@ -140,7 +141,7 @@ void HostileInputTest::cleanup()
 // The files a row names, made on demand; the others are there from the start.
 void HostileInputTest::makeFixture(const QString &name)
 {
-    const QByteArray log = fileBytes(path("run.qvl"));
+    const QByteArray log = readFile(path("run.qvl"));
     const std::string native = nativePath(path(name));
     if (name == "cut.qvl") { // three and a half records
         QVERIFY(writeFile(path(name), log.left(56)));
@@ -240,7 +241,7 @@ void HostileInputTest::checkStillConverts()
     MessageBoxRecorder recorder;
     child<QPushButton>(*window, "Convert")->click();
     QCOMPARE(recorder.texts(), QStringList{"Finish conversion!"});
-    QCOMPARE(fileBytes(path("again.csv")), kWorkedTable);
+    QCOMPARE(readFile(path("again.csv")), kWorkedTable);
 }
 
 void HostileInputTest::decoder_data()
@@ -445,7 +446,7 @@ void HostileInputTest::configFolder()
     // And the next generation into a folder that works.
     FilepathConfig = path("config");
     QCOMPARE(generateConfig(), QStringList{"Config write correctly!"});
-    QCOMPARE(fileBytes(path("config/config.qvc")).size(), 96);
+    QCOMPARE(readFile(path("config/config.qvc")).size(), 96);
 }
 
 QTEST_MAIN(HostileInputTest)

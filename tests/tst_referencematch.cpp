@@ -1,6 +1,7 @@
 #include "conversion.h"
 #include "decodertesting.h"
 #include "referencedecoder.h"
+#include "testfiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -150,7 +151,7 @@ void ReferenceMatchTest::sameTable()
     QCOMPARE(summary.outcome, ConversionOutcome::Finished);
     QVERIFY(summary.rows > 0);
 
-    const QByteArray table = fileBytes(dir.filePath("generated.csv"));
+    const QByteArray table = readFile(dir.filePath("generated.csv"));
     const std::string expected = referenceTable(candb, logPath, period, smart);
     QCOMPARE(table.size(), qsizetype(expected.size()));
     QVERIFY(table == QByteArray::fromStdString(expected));

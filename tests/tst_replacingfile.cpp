@@ -1,5 +1,6 @@
 #include "filesizelimit.h"
 #include "replacingfile.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,22 +40,11 @@ QByteArray contentOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(absent)");
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-std::string native(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
 // Writes `bytes` and commits, or discards after a failed write as the program does.
 bool replace(const QString &path, const QByteArray &bytes)
 {
     ReplacingFile file;
-    if (!file.open(native(path)))
+    if (!file.open(nativePath(path)))
         return false;
     if (!file.write(bytes.constData(), size_t(bytes.size()))) {
         file.discard();
@@ -120,10 +110,10 @@ void ReplacingFileTest::permissionsStay()
     QTemporaryDir dir;
     const QString path = dir.filePath("config.qvc");
     QVERIFY(writeFile(path, kEarlier));
-    QCOMPARE(::chmod(native(path).c_str(), 0640), 0);
+    QCOMPARE(::chmod(nativePath(path).c_str(), 0640), 0);
     QVERIFY(replace(path, kNew));
     struct stat info;
-    QCOMPARE(::stat(native(path).c_str(), &info), 0);
+    QCOMPARE(::stat(nativePath(path).c_str(), &info), 0);
     QCOMPARE(info.st_mode & 07777, mode_t(0640));
 }
 
@@ -136,7 +126,7 @@ void ReplacingFileTest::newFileGetsTheUsualPermissions()
     ::umask(mask);
     QVERIFY(replaced);
     struct stat info;
-    QCOMPARE(::stat(native(path).c_str(), &info), 0);
+    QCOMPARE(::stat(nativePath(path).c_str(), &info), 0);
     QCOMPARE(info.st_mode & 07777, mode_t(0644));
 }
 
@@ -153,11 +143,11 @@ void ReplacingFileTest::devicesAreWrittenInPlace()
     QFETCH(QString, device);
     QFETCH(bool, stored);
     struct stat before;
-    QCOMPARE(::stat(native(device).c_str(), &before), 0);
+    QCOMPARE(::stat(nativePath(device).c_str(), &before), 0);
     QCOMPARE(replace(device, kNew), stored);
     // Renamed over or removed, the device would be gone for every program (tests run as root).
     struct stat after;
-    QCOMPARE(::stat(native(device).c_str(), &after), 0);
+    QCOMPARE(::stat(nativePath(device).c_str(), &after), 0);
     QVERIFY(S_ISCHR(after.st_mode));
     QCOMPARE(after.st_rdev, before.st_rdev);
     QCOMPARE(after.st_ino, before.st_ino);
@@ -168,7 +158,7 @@ void ReplacingFileTest::hardLinksKeepSharingTheFile()
     QTemporaryDir dir;
     const QString path = dir.filePath("out.csv");
     QVERIFY(writeFile(path, kEarlier));
-    QCOMPARE(::link(native(path).c_str(), native(dir.filePath("other.csv")).c_str()), 0);
+    QCOMPARE(::link(nativePath(path).c_str(), nativePath(dir.filePath("other.csv")).c_str()), 0);
     QVERIFY(replace(path, kNew));
     QCOMPARE(contentOf(dir.filePath("other.csv")), kNew);
     QCOMPARE(filesIn(dir.path()), QStringList({"other.csv", "out.csv"}));
@@ -190,7 +180,7 @@ void ReplacingFileTest::folderRemovedBeforeCommit()
     if (earlierFile)
         QVERIFY(writeFile(path, kEarlier));
     ReplacingFile file;
-    QVERIFY(file.open(native(path)));
+    QVERIFY(file.open(nativePath(path)));
     QVERIFY(file.write(kNew.constData(), size_t(kNew.size())));
     QVERIFY(QDir(dir.filePath("out")).removeRecursively());
     // Written, but under no name any more: no success.
@@ -204,7 +194,7 @@ void ReplacingFileTest::readOnlyFileIsRefused()
     QTemporaryDir dir;
     const QString path = dir.filePath("config.qvc");
     QVERIFY(writeFile(path, kEarlier));
-    QCOMPARE(::chmod(native(path).c_str(), 0444), 0);
+    QCOMPARE(::chmod(nativePath(path).c_str(), 0444), 0);
     QVERIFY(!replace(path, kNew));
     QCOMPARE(contentOf(path), kEarlier);
 }

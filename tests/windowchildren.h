@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-#include <QFile>
-#include <QString>
 #include <QWidget>
 #include <QtGlobal>
 
@@ -13,16 +10,4 @@ template <typename T> T *child(const QWidget &window, const char *name)
     if (!found)
         qFatal("the window has no widget \"%s\"", name);
     return found;
-}
-
-inline bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -58,7 +58,7 @@ void test(json jsonObject, Ui::MainWindow *ui)
     const ConversionOutcome outcome = convertLog(candb, *job, hooks).outcome;
     bar->setUpdatesEnabled(true);
     ui->Convert->setEnabled(true);
-    ui->progressBar->setValue(0);
+    bar->setValue(0);
     reportConversion(outcome);
 }
 
