@@ -1,6 +1,7 @@
 #include "decoderarea.h"
 
 #include "candecoder.h"
+#include "decoderinputs.h"
 #include "messageboxes.h"
 #include "ui_mainwindow.h"
 
@@ -10,25 +11,6 @@
 #include <cstdio>
 
 namespace {
-
-constexpr uint32_t kMaxFrequency = 20000;
-
-// The frequency in hertz, or 0 after its box has been shown.
-uint32_t checkFrequency(const QString &text)
-{
-    bool converts = false;
-    // Negative numbers wrap to large ones and are out of scale with them.
-    const uint32_t frequency = static_cast<uint32_t>(text.toInt(&converts, 10));
-    if (!converts) {
-        showError("Convertion frequency error!");
-        return 0;
-    }
-    if (frequency == 0 || frequency > kMaxFrequency) {
-        showError("Convertion frequency out of scale!");
-        return 0;
-    }
-    return frequency;
-}
 
 bool isNamedInput(const std::string &path)
 {
@@ -41,11 +23,13 @@ bool isNamedInput(const std::string &path)
 std::optional<ConversionJob> checkDecoderArea(Ui::MainWindow *ui)
 {
     bool condition = true;
-    const uint32_t frequency = checkFrequency(ui->ConvFreq->toPlainText());
-    if (frequency == 0)
+    const FrequencyCheck frequency = checkFrequency(ui->ConvFreq->toPlainText());
+    if (!frequency.problem.isEmpty()) {
+        showError(frequency.problem);
         condition = false;
-    if (!QFile::exists(logstr) || !logstr.contains(".qvl")) {
-        showError("LogFile not corrected");
+    }
+    if (!isLogFilePath(logstr)) {
+        showError(kLogNotCorrected);
         condition = false;
     }
     // An empty folder would put the table into the root of the file system.
@@ -67,31 +51,21 @@ std::optional<ConversionJob> checkDecoderArea(Ui::MainWindow *ui)
         showError("Output file is an input file!");
         return std::nullopt;
     }
-    job.periodMicros = 1000000 / frequency;
+    job.periodMicros = periodMicros(frequency.hertz);
     job.smart = ui->smart->isChecked();
     return job;
 }
 
 void reportConversion(ConversionOutcome outcome)
 {
-    switch (outcome) {
-    case ConversionOutcome::Finished:
-        showFinished("Finish conversion!");
-        break;
-    case ConversionOutcome::LogUnreadable:
-    case ConversionOutcome::LogReadFailed:
-        showError("LogFile not corrected");
-        break;
-    case ConversionOutcome::OutputIsLog:
-        showError("Output file is an input file!");
-        break;
-    case ConversionOutcome::OutputNotCreated:
+    const QString text = conversionOutcomeText(outcome);
+    if (outcome == ConversionOutcome::Finished) {
+        showFinished(text);
+        return;
+    }
+    if (outcome == ConversionOutcome::OutputNotCreated) {
         std::fputs("Errore nella creazione del file\n", stdout);
         std::fflush(stdout);
-        showError("Errore nella creazione del file!");
-        break;
-    case ConversionOutcome::WriteFailed:
-        showError("Errore nella scrittura del file!");
-        break;
     }
+    showError(text);
 }

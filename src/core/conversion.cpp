@@ -6,25 +6,6 @@
 
 namespace {
 
-// The logger counts microseconds in 32 bits, so its time stamps wrap after about 71.6 minutes.
-// A stamp that lies more than half the counter's range below the one before it came after a
-// wrap; a smaller step back is just a frame out of order.
-class StampUnwrapper
-{
-public:
-    uint64_t operator()(uint32_t stamp)
-    {
-        if (stamp < previous && previous - stamp > 0x80000000u)
-            epoch += uint64_t(1) << 32;
-        previous = stamp;
-        return epoch + stamp;
-    }
-
-private:
-    uint64_t epoch = 0;
-    uint32_t previous = 0;
-};
-
 // Tells the caller how far the conversion has come and lets the window react, but not more
 // often than a person can see: repainting after every row would cost more than the row. The
 // clock is read only between batches of records and every few dozen rows, so reading it costs

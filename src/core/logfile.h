@@ -46,6 +46,30 @@ inline uint32_t mailboxId(const CAN_FIFOMailBox_TypeDef &box)
                                 : box.RIR >> kStandardIdShift;
 }
 
+// Turns the logger's 32-bit microsecond stamps, which wrap after about 71.6 minutes, into a time
+// that keeps counting. A stamp that lies more than half the counter's range below the one before
+// it came after a wrap; a smaller step back is just a frame out of order.
+class StampUnwrapper
+{
+public:
+    uint64_t operator()(uint32_t stamp)
+    {
+        if (stamp < previous && previous - stamp > 0x80000000u) {
+            epoch += uint64_t(1) << 32;
+            ++wrapCount;
+        }
+        previous = stamp;
+        return epoch + stamp;
+    }
+    // How many times the stamps have wrapped so far.
+    uint64_t wraps() const { return wrapCount; }
+
+private:
+    uint64_t epoch = 0;
+    uint64_t wrapCount = 0;
+    uint32_t previous = 0;
+};
+
 // Reads a log file from the start in batches of records. Only whole records are handed on: a
 // part of a record at the end of a read waits for the rest, and one at the end of the file is
 // never handed on.

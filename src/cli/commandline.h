@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// The conventions every command of quorvane-cli keeps: results on standard output, messages on
+// standard error prefixed with the program's name, and one meaning for each exit status.
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1; // bad input, or a job that failed
+constexpr int kExitUsage = 2;   // unknown command or option, missing or extra argument
+
+constexpr char kProgramName[] = "quorvane-cli";
+
+// Prints "quorvane-cli: " and the message on standard error. A message of several lines, such as
+// the window's "Candb json not Valid" and its reason, is put on one line.
+void report(const QString &message);
+// The message as one line: a line break after '!' or ':' becomes a space, any other one ": ".
+QString oneLine(const QString &message);
+// Text for standard output, as UTF-8.
+void print(const QString &text);
+
+// "A, B, C" for at most `shown` names, then "... (N more)"; for messages that list what exists.
+QString listNames(const std::vector<QString> &names, int shown = 20);
+
+// The options of one command, parsed with QCommandLineParser. The command adds its options and
+// positional arguments, then calls parse(): when that gives a status the command is done
+// (its help was asked for, or the arguments were wrong and the usage error was reported).
+class CommandLine
+{
+public:
+    CommandLine(const QString &command, const QString &description);
+
+    QCommandLineParser parser;
+
+    // `arguments` are the command's own, after its name.
+    std::optional<int> parse(const QStringList &arguments);
+    // Reports a usage error, with a pointer to the command's help; gives kExitUsage.
+    int usageError(const QString &message) const;
+    // The command's help text, its usage line naming the command.
+    QString helpText() const;
+
+    // The option's values split at commas, empty parts dropped: --signals A,B --signals C.
+    QStringList commaList(const QString &option) const;
+
+private:
+    QString command;
+};
+
+// A command of quorvane-cli: its name, one line for the program's help, and its entry point,
+// which takes the arguments after the command's name and returns the exit status.
+struct Command
+{
+    const char *name;
+    const char *summary;
+    int (*run)(const QStringList &arguments);
+};
+
+// The program itself: dispatches to the command named first, and answers --help, --version and
+// "help COMMAND".
+int runProgram(const QStringList &arguments, const std::vector<Command> &commands);

@@ -1,0 +1,6 @@
+#include "databaseinput.h"
+
+CandbFile readDatabaseInput(const QString &path)
+{
+    return readCandbFile(path);
+}

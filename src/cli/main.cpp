@@ -1,0 +1,10 @@
+#include "commands.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(kProgramName);
+    return runProgram(QCoreApplication::arguments().mid(1), allCommands());
+}
