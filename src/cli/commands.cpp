@@ -1,7 +1,13 @@
 #include "commands.h"
 
+#include "decodecommand.h"
+#include "infocommand.h"
+
 const std::vector<Command> &allCommands()
 {
-    static const std::vector<Command> commands = {};
+    static const std::vector<Command> commands = {
+        {"decode", "Convert logs into tables of signal values", runDecode},
+        {"info", "Tell what logs hold, before converting them", runInfo},
+    };
     return commands;
 }
