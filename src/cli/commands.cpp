@@ -1,11 +1,15 @@
 #include "commands.h"
 
+#include "decodecommand.h"
+#include "infocommand.h"
 #include "plotcommand.h"
 
 const std::vector<Command> &allCommands()
 {
     static const std::vector<Command> commands = {
-        {kPlotCommandName, "step plots of a decoded table, as PNG or SVG", runPlot},
+        {"decode", "Convert logs into tables of signal values", runDecode},
+        {"info", "Tell what logs hold, before converting them", runInfo},
+        {kPlotCommandName, "Draw a table's signals as step plots, in PNG or SVG", runPlot},
     };
     return commands;
 }
