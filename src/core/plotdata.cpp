@@ -79,25 +79,31 @@ TablePlot reduceTable(TableReader &reader, const PlotRequest &request)
         return plot;
     }
     const double firstTime = reader.time();
-    const std::optional<double> lastTime = reader.lastTime();
-    if (!lastTime) {
-        // The last line is faulty: reading on finds it, or an earlier fault, by its number.
-        while (reader.next()) {
+    std::optional<double> to = request.to;
+    if (!to) {
+        to = reader.lastTime();
+        if (!to) {
+            // The last line is faulty: reading on finds it, or an earlier fault, by its number.
+            while (reader.next()) {
+            }
+            plot.error = reader.error();
+            return plot;
         }
-        plot.error = reader.error();
-        return plot;
     }
-    plot.range = {request.from.value_or(firstTime), request.to.value_or(*lastTime)};
+    plot.range = {request.from.value_or(firstTime), *to};
 
     PlotReduction reduction(request.columns, plot.range, request.pixels);
     bool inRange = reduction.add(reader.time(), reader.row());
     while (inRange && reader.next())
         inRange = reduction.add(reader.time(), reader.row());
+    // The row read last is the table's last row, or the first one past the range.
     if (!reader.error().empty()) {
         plot.error = reader.error();
     } else if (reduction.rowsInRange() == 0) {
-        plot.error = "no rows between " + secondsText(plot.range.from, plot.range.to) +
-                     "; the table's rows lie between " + secondsText(firstTime, *lastTime);
+        plot.error =
+            "no rows between " + secondsText(plot.range.from, plot.range.to) +
+            (inRange ? "; the table's rows lie between " + secondsText(firstTime, reader.time())
+                     : "; the next row is at " + numberText(reader.time()) + " s");
     } else if (plot.range.from == plot.range.to) {
         plot.error = "every row plotted has the time " + numberText(plot.range.from) +
                      " s: a plot needs two times";

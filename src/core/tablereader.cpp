@@ -120,8 +120,8 @@ bool TableReader::parseRow(const char *begin, const char *end)
 {
     const size_t fields = size_t(std::count(begin, end, ',')) + 1;
     if (fields != values.size())
-        return fail(lineText(line) + std::to_string(fields) + " fields, the header has " +
-                    std::to_string(values.size()));
+        return fail(lineText(line) + "the header has " + std::to_string(values.size()) +
+                    " fields, this line " + std::to_string(fields));
     const char *field = begin;
     for (size_t column = 0; column < values.size(); ++column) {
         const char *comma = findByte(field, end, ',');
