@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPolygonF>
+#include <QRegularExpression>
 #include <QSvgGenerator>
 
 #include <algorithm>
@@ -116,6 +117,8 @@ double timeX(double time, const TimeRange &range, const QRectF &box)
 void extend(QPolygonF &line, QPointF point)
 {
     const qsizetype count = line.size();
+    if (count >= 1 && line[count - 1] == point)
+        return;
     if (count >= 2 && line[count - 1].y() == point.y() && line[count - 2].y() == point.y())
         line[count - 1] = point;
     else
@@ -246,6 +249,21 @@ void paintPlot(QPainter &painter, const PlotLayout &layout, const PlotCaption &c
     drawTimeAxis(painter, layout, times, plot.range);
 }
 
+// The generator gives the image's size in millimetres, which viewers turn into pixels at
+// different resolutions; in pixels it is the size asked for everywhere.
+QByteArray inPixels(QByteArray svg, QSize size)
+{
+    static const QRegularExpression millimetres(R"(<svg width="[0-9.]+mm" height="[0-9.]+mm")");
+    const QRegularExpressionMatch match = millimetres.match(QString::fromLatin1(svg.left(200)));
+    if (match.hasMatch())
+        svg.replace(match.capturedStart(), match.capturedLength(),
+                    QString(R"(<svg width="%1" height="%2")")
+                        .arg(size.width())
+                        .arg(size.height())
+                        .toLatin1());
+    return svg;
+}
+
 } // namespace
 
 PlotLayout::PlotLayout(QSize size, int bands)
@@ -319,11 +337,13 @@ QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const
     buffer.open(QIODevice::WriteOnly);
     QSvgGenerator generator;
     generator.setOutputDevice(&buffer);
+    // At the 96 pixels per inch of CSS, so that text has the size it has in a PNG.
+    generator.setResolution(96);
     generator.setSize(layout.size());
     generator.setViewBox(QRect(QPoint(), layout.size()));
     generator.setTitle(caption.title);
     QPainter painter(&generator);
     paintPlot(painter, layout, caption, plot);
     painter.end();
-    return bytes;
+    return inPixels(bytes, layout.size());
 }
