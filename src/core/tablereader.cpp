@@ -75,7 +75,8 @@ bool TableReader::open(const std::string &path)
     struct stat status;
     if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
         return fail("not a regular file");
-    buffer.resize(kBlockSize);
+    // A small table gets a buffer of its own size (one more byte to see the end at once).
+    buffer.resize(size_t(std::min<off_t>(status.st_size + 1, off_t(kBlockSize))));
     return readHeader();
 }
 
