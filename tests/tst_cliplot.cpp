@@ -200,10 +200,10 @@ void CliPlotTest::refusedRuns_data()
         << "quorvane-cli: missing.csv: No such file or directory\n";
     QTest::newRow("an image that would replace the table")
         << QStringList{"table.png", "-o", "./table.png"} << 1
-        << "quorvane-cli: Output file is an input file!\n";
+        << "quorvane-cli: ./table.png: Output file is an input file!\n";
     QTest::newRow("an image in a folder that does not exist")
         << QStringList{"table.csv", "-o", "nowhere/out.png"} << 1
-        << "quorvane-cli: Errore nella creazione del file!\n";
+        << "quorvane-cli: nowhere/out.png: Errore nella creazione del file!\n";
 }
 
 void CliPlotTest::refusedRuns()

@@ -155,13 +155,13 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
 {
     const std::string outputPath = QFile::encodeName(options.output).toStdString();
     if (sameFile(outputPath, QFile::encodeName(options.table).toStdString())) {
-        report(conversionOutcomeText(ConversionOutcome::OutputIsLog));
+        report(options.output + ": " + kOutputIsInput);
         return kExitFailure;
     }
     // Opened before the table is read, so that an image that cannot be made stops at once.
     ReplacingFile file;
     if (!file.open(outputPath)) {
-        report(conversionOutcomeText(ConversionOutcome::OutputNotCreated));
+        report(options.output + ": " + conversionOutcomeText(ConversionOutcome::OutputNotCreated));
         return kExitFailure;
     }
     const TablePlot plot = reduceTable(reader, request);
@@ -174,7 +174,7 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
         return kExitFailure;
     }
     if (!file.write(image.constData(), size_t(image.size())) || !file.commit()) {
-        report(conversionOutcomeText(ConversionOutcome::WriteFailed));
+        report(options.output + ": " + conversionOutcomeText(ConversionOutcome::WriteFailed));
         return kExitFailure;
     }
     return kExitSuccess;
