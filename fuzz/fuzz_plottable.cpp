@@ -1,7 +1,7 @@
 // Tables from anywhere: any bytes go through the table reader and the reduction for a plot. The
 // result must be a plot or a reason, never both: a plot has a span per pixel column for every
 // signal, each span's first and last value within its extremes, and a range of some length; a
-// reason that names a line names one the file has.
+// reason that names a line names one the file has. Numbers read as the full parse reads them.
 //
 // Input: one byte chooses the number of pixel columns, one whether the range is given and two
 // its ends in quarter seconds; the rest is the table.
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -70,6 +71,21 @@ void checkLineNamed(const std::string &error, const uint8_t *table, size_t size)
     check(line >= 1 && line <= lines, "the line named is in the file");
 }
 
+// The table's first field read as a number: the short way for decimals and the full parse agree.
+void checkNumber(const uint8_t *table, size_t size)
+{
+    const char *begin = reinterpret_cast<const char *>(table);
+    const char *end =
+        std::find_if(begin, begin + size, [](char c) { return c == ',' || c == '\n'; });
+    double expected = 0;
+    const std::from_chars_result full = std::from_chars(begin, end, expected);
+    const bool accepted = full.ec == std::errc() && full.ptr == end && std::isfinite(expected);
+    const std::optional<double> value = parseNumber(begin, end);
+    check(value.has_value() == accepted, "a number is taken as the full parse takes it");
+    check(!accepted || (*value == expected && std::signbit(*value) == std::signbit(expected)),
+          "a number is the double of the full parse");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -86,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t *table = data + 4;
     const size_t tableSize = size - 4;
 
+    checkNumber(table, tableSize);
     const TableInMemoryFile file(table, tableSize);
     TableReader reader;
     if (!reader.open(file.path())) {

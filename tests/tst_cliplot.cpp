@@ -156,6 +156,9 @@ void CliPlotTest::captionsOfTheBands()
     run = runCli({"plot", "many.csv", "-o", "captions.svg"}, dir.path());
     QCOMPARE(run.status, 0);
     QVERIFY(readFile(path("captions.svg")).contains("8 of 25 signals shown"));
+    run = runCli({"plot", "many.csv", "--signals", "s25,s02", "-o", "captions.svg"}, dir.path());
+    QCOMPARE(run.status, 0);
+    QVERIFY(!readFile(path("captions.svg")).contains("signals shown"));
 }
 
 void CliPlotTest::refusedRuns_data()

@@ -2,8 +2,12 @@
 #include "tablereader.h"
 #include "testfiles.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <charconv>
+#include <cmath>
 
 #include <vector>
 
@@ -38,6 +42,7 @@ private slots:
     void emptyRanges();
     void tableForms_data();
     void tableForms();
+    void numbersAsTheFullParseReadsThem();
     void lineLongerThanABlock();
     void largeTableAsItsRows();
     void readingStopsPastTheRange();
@@ -244,6 +249,55 @@ void PlotDataTest::tableForms()
     QCOMPARE(plot.range.from, 0.0);
     QCOMPARE(plot.range.to, 4.0);
     QCOMPARE(spansText(plot.spans[0]), spans);
+}
+
+// The short way for the table's own numbers gives the very double of the full parse, and refuses
+// what it refuses.
+void PlotDataTest::numbersAsTheFullParseReadsThem()
+{
+    QRandomGenerator random(16);
+    std::vector<std::string> texts = {"0.000000",
+                                      "-0.000000",
+                                      "1.",
+                                      ".5",
+                                      "-.5",
+                                      "5",
+                                      "-",
+                                      ".",
+                                      "-.",
+                                      "1..2",
+                                      "1.2.3",
+                                      "--1",
+                                      "+1",
+                                      " 1",
+                                      "1 ",
+                                      "999999999999999",
+                                      "9999999999999999",
+                                      "0.1",
+                                      "1e5",
+                                      "4294967295.999999",
+                                      "0.000000000000001",
+                                      "123456789.123456"};
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = 1 + int(random.bounded(16));
+        std::string text = random.bounded(2) ? "-" : "";
+        for (int d = 0; d < digits; ++d)
+            text += char('0' + random.bounded(10));
+        text.insert(text.size() - size_t(random.bounded(digits + 1)), ".");
+        texts.push_back(text);
+    }
+    for (const std::string &text : texts) {
+        const char *end = text.data() + text.size();
+        double expected = 0;
+        const std::from_chars_result full = std::from_chars(text.data(), end, expected);
+        const bool accepted = full.ec == std::errc() && full.ptr == end;
+        const std::optional<double> value = parseNumber(text.data(), end);
+        QVERIFY2(value.has_value() == accepted, text.c_str());
+        if (accepted) {
+            QVERIFY2(*value == expected && std::signbit(*value) == std::signbit(expected),
+                     text.c_str());
+        }
+    }
 }
 
 void PlotDataTest::lineLongerThanABlock()

@@ -136,6 +136,7 @@ QSize defaultSize(int bands)
     return QSize(kDefaultWidth, std::min(kDefaultMaxHeight, kDefaultBandHeight * bands));
 }
 
+// Says that the first few signals were drawn by default, and how many were left out.
 QString leftOutNote(size_t shown, size_t all)
 {
     if (shown == all)
@@ -200,7 +201,8 @@ int runPlot(const QStringList &arguments)
         return tableProblem(options, reader.error());
     const std::vector<QString> names = tableNames(reader);
     PlotRequest request;
-    request.columns = chooseColumns(line.commaList("signals"), names);
+    const QStringList wanted = line.commaList("signals");
+    request.columns = chooseColumns(wanted, names);
     if (request.columns.empty())
         return kExitFailure;
     const int bands = int(request.columns.size());
@@ -218,7 +220,8 @@ int runPlot(const QStringList &arguments)
 
     PlotCaption caption;
     caption.title = line.parser.value("title");
-    caption.note = leftOutNote(request.columns.size(), names.size());
+    if (wanted.isEmpty())
+        caption.note = leftOutNote(request.columns.size(), names.size());
     for (size_t column : request.columns)
         caption.names.push_back(names[column]);
     return writeImage(options, layout, caption, reader, request);

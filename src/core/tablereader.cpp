@@ -44,8 +44,41 @@ std::string lineText(uint64_t line)
 
 } // namespace
 
+namespace {
+
+// The table's own numbers, [-]digits.digits, with at most 15 digits in all: an integer below 2^53
+// divided by a power of ten that a double holds exactly is rounded once, so it is the double the
+// full parse gives, in a fraction of its time. Nothing for any other text.
+std::optional<double> parseShortDecimal(const char *begin, const char *end)
+{
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = begin != end && *begin == '-';
+    const char *point = nullptr;
+    uint64_t digits = 0;
+    int count = 0;
+    for (const char *at = begin + negative; at != end; ++at) {
+        if (*at >= '0' && *at <= '9') {
+            digits = digits * 10 + uint64_t(*at - '0');
+            ++count;
+        } else if (*at == '.' && !point) {
+            point = at;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (count == 0 || count > 15)
+        return std::nullopt;
+    const double value = double(digits) / kPowersOfTen[point ? end - point - 1 : 0];
+    return negative ? -value : value;
+}
+
+} // namespace
+
 std::optional<double> parseNumber(const char *begin, const char *end)
 {
+    if (const std::optional<double> value = parseShortDecimal(begin, end))
+        return value;
     double value = 0;
     const std::from_chars_result result = std::from_chars(begin, end, value);
     if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
@@ -119,13 +152,14 @@ bool TableReader::next()
 
 bool TableReader::parseRow(const char *begin, const char *end)
 {
-    const size_t fields = size_t(std::count(begin, end, ',')) + 1;
-    if (fields != values.size())
-        return fail(lineText(line) + "the header has " + std::to_string(values.size()) +
-                    " fields, this line " + std::to_string(fields));
     const char *field = begin;
     for (size_t column = 0; column < values.size(); ++column) {
         const char *comma = findByte(field, end, ',');
+        if ((comma == end) != (column + 1 == values.size())) {
+            const size_t fields = size_t(std::count(begin, end, ',')) + 1;
+            return fail(lineText(line) + "the header has " + std::to_string(values.size()) +
+                        " fields, this line " + std::to_string(fields));
+        }
         const std::optional<double> value = parseNumber(field, comma);
         if (!value) {
             const std::string &name = column == 0 ? kTimeName : columnNames[column - 1];
