@@ -69,6 +69,15 @@ std::string secondsText(double from, double to)
     return numberText(from) + " s and " + numberText(to) + " s";
 }
 
+// The range as the user asked for it: an end given alone may lie beyond the table's other end.
+std::string wantedText(const PlotRequest &request, TimeRange range)
+{
+    if (range.from <= range.to)
+        return "between " + secondsText(range.from, range.to);
+    return request.from ? "from " + numberText(range.from) + " s on"
+                        : "up to " + numberText(range.to) + " s";
+}
+
 } // namespace
 
 TablePlot reduceTable(TableReader &reader, const PlotRequest &request)
@@ -101,7 +110,7 @@ TablePlot reduceTable(TableReader &reader, const PlotRequest &request)
         plot.error = reader.error();
     } else if (reduction.rowsInRange() == 0) {
         plot.error =
-            "no rows between " + secondsText(plot.range.from, plot.range.to) +
+            "no rows " + wantedText(request, plot.range) +
             (inRange ? "; the table's rows lie between " + secondsText(firstTime, reader.time())
                      : "; the next row is at " + numberText(reader.time()) + " s");
     } else if (plot.range.from == plot.range.to) {
