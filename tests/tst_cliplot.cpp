@@ -195,7 +195,7 @@ void CliPlotTest::refusedRuns_data()
            "'1600*900'\n";
     QTest::newRow("a size too small for the bands")
         << QStringList{"table.csv", "--size", "1600x150", "-o", "out.png"} << 2
-        << "quorvane-cli: 3 signals need an image of at least 320x276 pixels\n";
+        << "quorvane-cli: an image of 3 bands needs at least 320x276 pixels\n";
     QTest::newRow("a table that is a folder") << QStringList{"folder.csv", "-o", "out.png"} << 1
                                               << "quorvane-cli: folder.csv: not a regular file\n";
     QTest::newRow("a table that does not exist")

@@ -209,7 +209,7 @@ int runPlot(const QStringList &arguments)
     const QSize size = options.size.value_or(defaultSize(bands));
     const QSize least = PlotLayout::minimumSize(bands);
     if (size.width() < least.width() || size.height() < least.height())
-        return line.usageError(QString("%1 signals need an image of at least %2x%3 pixels")
+        return line.usageError(QString("an image of %1 bands needs at least %2x%3 pixels")
                                    .arg(bands)
                                    .arg(least.width())
                                    .arg(least.height()));
