@@ -53,5 +53,7 @@ struct PlotCaption
     std::vector<QString> names; // one per band
 };
 
+// The picture as the bytes of its file; empty when it could not be made (a PNG too large for the
+// memory there is).
 QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);
 QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);

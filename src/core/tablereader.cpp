@@ -42,10 +42,6 @@ std::string lineText(uint64_t line)
     return "line " + std::to_string(line) + ": ";
 }
 
-} // namespace
-
-namespace {
-
 // The table's own numbers, [-]digits.digits, with at most 15 digits in all: an integer below 2^53
 // divided by a power of ten that a double holds exactly is rounded once, so it is the double the
 // full parse gives, in a fraction of its time. Nothing for any other text.
