@@ -111,8 +111,6 @@ void CliPlotTest::images_data()
         << QStringList{"table.csv", "--size",  "900x350", "--from",    "2.5",       "--to",
                        "7",         "--title", "Gear",    "--signals", "Gear,Speed"}
         << "chosen.PNG" << QSize(900, 350);
-    QTest::newRow("an SVG of a chosen size")
-        << QStringList{"table.csv", "--size", "700x500"} << "chosen.svg" << QSize(700, 500);
 }
 
 void CliPlotTest::images()
