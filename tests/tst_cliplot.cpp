@@ -198,7 +198,7 @@ void CliPlotTest::refusedRuns_data()
                                               << "quorvane-cli: folder.csv: not a regular file\n";
     QTest::newRow("a table that does not exist")
         << QStringList{"missing.csv", "-o", "out.png"} << 1
-        << "quorvane-cli: missing.csv: No such file or directory\n";
+        << "quorvane-cli: missing.csv: no such file\n";
     QTest::newRow("an image that would replace the table")
         << QStringList{"table.png", "-o", "./table.png"} << 1
         << "quorvane-cli: ./table.png: Output file is an input file!\n";

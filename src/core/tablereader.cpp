@@ -16,6 +16,7 @@ namespace {
 constexpr size_t kBlockSize = size_t(1) << 20;
 constexpr size_t kQuotedLength = 24;
 const std::string kTimeName = "time";
+constexpr char kUnreadable[] = "the file cannot be read";
 
 const char *findByte(const char *begin, const char *end, char byte)
 {
@@ -100,7 +101,7 @@ bool TableReader::open(const std::string &path)
     // Without O_NONBLOCK, opening a pipe would wait for a writer for ever.
     descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
-        return fail(std::strerror(errno));
+        return fail(errno == ENOENT ? "no such file" : kUnreadable);
     struct stat status;
     if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
         return fail("not a regular file");
@@ -206,7 +207,7 @@ bool TableReader::readMore()
             return true;
         }
         if (errno != EINTR)
-            return fail(std::strerror(errno));
+            return fail(kUnreadable);
     }
 }
 
