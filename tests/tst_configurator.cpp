@@ -578,8 +578,9 @@ void TestConfigurator::signalTriggerFromTheListEndToEnd()
 
     QCOMPARE(generate(), QStringList{"Config write correctly!"});
     const QByteArray trigger = readFile(folder->filePath("config.qvc")).mid(64);
-    // id, dlc, isExt, start, msb, lsb, size, signed, little; reserved; raw -123; mode; operation
-    QCOMPARE(trigger.toHex(' '), QByteArray::fromHex("30020080 06 00 0d 0d 14 0a 01 00 00000000"
+    // id, dlc, isExt, start, msb, lsb, size, signed, little; reserved; raw -123; mode; operation.
+    // The message's identifier is extended, and so is the trigger.
+    QCOMPARE(trigger.toHex(' '), QByteArray::fromHex("30020080 06 01 0d 0d 14 0a 01 00 00000000"
                                                      "85ffffffffffffff 03 04 000000000000")
                                      .toHex(' '));
 }
