@@ -83,7 +83,9 @@ void Generator::enterFilters()
             continue;
         Conf &conf = result.record.conf[bus];
         conf.maskMode = filter->listMode ? 1 : 0;
-        result.messages << enterFilterHalves(filter->halves, conf);
+        // The window's texts are the same for both panels; here they say which bus they are about.
+        for (const QString &message : enterFilterHalves(filter->halves, conf))
+            fail(QString("CAN%1 filter: %2").arg(bus + 1).arg(message));
     }
 }
 

@@ -49,8 +49,9 @@ struct TriggerEntry
 struct ConfigRequest
 {
     std::array<BusEntry, 2> buses;
-    // Filters entered with this request, before the generation runs. The window's filter panels
-    // store theirs in its record when confirmed, so the window passes none.
+    // Filters entered with this request, before the generation runs; their messages name the bus
+    // ("CAN2 filter: IdHigh Error!"). The window's filter panels store theirs in its record when
+    // confirmed, so the window passes none.
     std::array<std::optional<FilterEntry>, 2> filters;
     TriggerEntry trigger;
     QString output; // where the file goes; empty when nothing was chosen
