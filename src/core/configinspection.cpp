@@ -7,6 +7,11 @@ using namespace ConfigLayout;
 
 namespace {
 
+QString hex(uint32_t value)
+{
+    return "0x" + QString::number(value, 16).toUpper().rightJustified(8, '0');
+}
+
 class AnomalyFinder
 {
 public:
@@ -57,9 +62,9 @@ void AnomalyFinder::findInBus(int index)
         add(base + kPre, bus.CAN_pre, name + "CAN_pre", "a prescaler of the bit-rate table");
     checkReserved(base + kBusReserved.first, base + kBusReserved.second);
     if (bus.CAN_BS1 != kCanBs1)
-        add(base + kBs1, bus.CAN_BS1, name + "CAN_BS1", QString::number(kCanBs1));
+        add(base + kBs1, bus.CAN_BS1, name + "CAN_BS1", hex(kCanBs1));
     if (bus.CAN_BS2 != kCanBs2)
-        add(base + kBs2, bus.CAN_BS2, name + "CAN_BS2", QString::number(kCanBs2));
+        add(base + kBs2, bus.CAN_BS2, name + "CAN_BS2", hex(kCanBs2));
     if (bus.IDType != 0)
         add(base + kIdType, bus.IDType, name + "IDType", "0");
     checkFlag(base + kCanMode, bus.canMode, name + "canMode");
