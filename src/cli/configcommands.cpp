@@ -34,15 +34,16 @@ void addMakeConfigOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         {"can1",
-         "Bus 1 off, or on at a bit rate: " + QString::fromStdString(bitRateList()) +
-             " (default off).",
+         "Bus 1 off, or on at a bit rate: " +
+             QString::fromStdString(bitRateList()).replace(',', ", ") + " (default off).",
          "off|RATE", "off"},
         {"can2", "Bus 2, likewise.", "off|RATE", "off"},
-        {"mode1", "Bus 1 normal, or silent (listen only).", "normal|silent", "normal"},
+        {"mode1", "Bus 1 normal, or silent (listen only); default normal.", "normal|silent",
+         "normal"},
         {"mode2", "Bus 2, likewise.", "normal|silent", "normal"},
         {"filter1",
          "Bus 1 acceptance filter: identifier and mask, or two identifiers, as 16-bit halves "
-         "(high,low,high,low) from 0 to 65535.",
+         "(high,low,high,low) from 0 to 65535 (default mask:0,0,0,0).",
          "mask:A,B,C,D|list:A,B,C,D", "mask:0,0,0,0"},
         {"filter2", "Bus 2, likewise.", "mask:A,B,C,D|list:A,B,C,D", "mask:0,0,0,0"},
         {"trigger", "What starts recording (default always).", "always|id|signal", "always"},
