@@ -82,6 +82,7 @@ private slots:
     void signalTrigger();
     void signalTriggerWithoutSignal_data();
     void signalTriggerWithoutSignal();
+    void signalPastTheLoggedBytesIsRefused();
     void triggerFieldsStayAcrossGenerations();
     void filterValuesComeFromTheRecord();
     void generatorIsDisabledOnlyWhileTheFileIsWritten();
@@ -456,6 +457,21 @@ void TestConfigurator::signalTriggerWithoutSignal()
     QCOMPARE(generate(), messages);
     QVERIFY(!QFile::exists(folder->filePath("config.qvc")));
     QCOMPARE(child<QTextEdit>(*window, "valueTrig")->toPlainText(), value);
+}
+
+// The logger compares 8-bit bit numbers within the 8 logged bytes: bit 64 is no bit of a frame.
+void TestConfigurator::signalPastTheLoggedBytesIsRefused()
+{
+    Signal sig = unsignedByte(1, 0);
+    sig.start_bit = sig.lsb = 64;
+    sig.msb = 71;
+    setText("speed1", "500000");
+    click("En2");
+    chooseSignalTrigger(sig, "1");
+    QCOMPARE(generate(), QStringList{"Trigger signal out of the frame!"});
+    QCOMPARE(shown.first().icon, QMessageBox::Critical);
+    QVERIFY(!QFile::exists(folder->filePath("config.qvc")));
+    QCOMPARE(canSet.trigStm32.mode, uint8_t(0));
 }
 
 void TestConfigurator::triggerFieldsStayAcrossGenerations()
