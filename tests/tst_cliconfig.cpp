@@ -46,9 +46,6 @@ private slots:
         const QStringList bus = {"--can1", "500000"};
         QTest::newRow("--id without --trigger id")
             << bus + QStringList{"--id", "5"} << 2 << "--id needs --trigger id";
-        QTest::newRow("--extended with a signal trigger")
-            << bus + kSignalTrigger + QStringList{"--value", "1", "--extended"} << 2
-            << "--extended needs --trigger id";
         QTest::newRow("--trigger id without --id")
             << bus + QStringList{"--trigger", "id"} << 2 << "--trigger id needs --id";
         QTest::newRow("--trigger signal without --value")
@@ -60,8 +57,6 @@ private slots:
             << bus + QStringList{"--mode2", "listen"} << 2 << "--mode2 must be normal or silent";
         QTest::newRow("filter of three values") << bus + QStringList{"--filter1", "mask:1,2,3"} << 2
                                                 << "--filter1 must be mask:A,B,C,D";
-        QTest::newRow("filter without its mode")
-            << bus + QStringList{"--filter2", "1,2,3,4"} << 2 << "--filter2 must be mask:A,B,C,D";
         QTest::newRow("an argument")
             << bus + QStringList{"extra"} << 2 << "unexpected argument 'extra'";
         QTest::newRow("no bus on") << QStringList() << 1 << "Select at least 1 Bus!";
