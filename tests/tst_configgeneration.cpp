@@ -177,6 +177,8 @@ private slots:
             << exampleWith("0=07 2=01 6=0f 12=01 13=02 46=03 50=0100 72=40 79=05 88=0406 95=01")
             << "0:7 2:1 4:983040 12:1 13:2 46:3 48:65536 72:64 79:5 88:4 89:6 95:1";
         QTest::newRow("no trigger kind") << exampleWith("88=000a") << "88:0";
+        QTest::newRow("extended identifier beside isExt 0") << exampleWith("67=80") << "69:0";
+        QTest::newRow("standard identifier beside isExt 1") << exampleWith("69=01") << "69:1";
     }
 
     void anomalies()

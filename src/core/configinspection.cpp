@@ -92,6 +92,11 @@ void AnomalyFinder::findInTrigger()
     const SignalSTM32 &trigger = config.trigStm32;
     const size_t base = kTriggerStart;
     checkFlag(base + kIsExt, trigger.isExt, "isExt");
+    // Files written before signal triggers set isExt hold 0 beside an extended identifier.
+    const bool extendedId = (trigger.ID & kExtendedIdFlag) != 0;
+    if (trigger.isExt <= 1 && (trigger.isExt == 1) != extendedId)
+        add(base + kIsExt, trigger.isExt, "isExt",
+            extendedId ? "1 beside an extended identifier" : "0 beside a standard identifier");
     const struct
     {
         size_t offset;
