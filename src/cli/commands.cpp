@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "configcommands.h"
 #include "decodecommand.h"
 #include "infocommand.h"
 #include "plotcommand.h"
@@ -9,6 +10,8 @@ const std::vector<Command> &allCommands()
     static const std::vector<Command> commands = {
         {"decode", "Convert logs into tables of signal values", runDecode},
         {"info", "Tell what logs hold, before converting them", runInfo},
+        {"make-config", "Write the logger's configuration file (config.qvc)", runMakeConfig},
+        {"show-config", "Print what a configuration file holds", runShowConfig},
         {kPlotCommandName, "Draw a table's signals as step plots, in PNG or SVG", runPlot},
     };
     return commands;
