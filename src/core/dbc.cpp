@@ -427,11 +427,15 @@ private:
             take();
     }
 
-    bool skipStatement(std::string_view keyword)
+    // A statement that may run over several lines, up to its ';'.
+    bool skipStatement(const Token &keyword)
     {
         while (!peek().is(';')) {
-            if (peek().kind == TokenKind::End)
-                return fail("';' to end the " + std::string(keyword) + " statement");
+            if (peek().kind == TokenKind::End) {
+                error = "line " + std::to_string(keyword.line) + ": the " +
+                        std::string(keyword.text) + " statement that begins here has no ';'";
+                return false;
+            }
             take();
         }
         take();
@@ -453,7 +457,7 @@ private:
         inMessage = word == "SG_" || word == "BO_";
         take();
         if (skipped)
-            return skipStatement(word);
+            return skipStatement(keyword);
         if (word == "BO_")
             return message();
         if (word == "SG_")
@@ -461,7 +465,7 @@ private:
         if (word == "SIG_VALTYPE_")
             return valueType();
         if (word == "SG_MUL_VAL_")
-            return extendedMultiplexing();
+            return extendedMultiplexing(keyword);
         if (word == "VERSION")
             return string("the version text in quotes");
         if (word == "NS_")
@@ -613,7 +617,7 @@ private:
     }
 
     // SG_MUL_VAL_ 192 Value Mode 1-1, 3-5; the first signal depends on a switch.
-    bool extendedMultiplexing()
+    bool extendedMultiplexing(const Token &keyword)
     {
         uint64_t id = 0;
         std::string_view signalName;
@@ -622,7 +626,7 @@ private:
             return false;
         forSignal(id, signalName,
                   [](DbcSignal &signal) { signal.leftOut = "multiplexed, SG_MUL_VAL_"; });
-        return skipStatement("SG_MUL_VAL_");
+        return skipStatement(keyword);
     }
 
     std::vector<Token> tokens;
