@@ -83,13 +83,13 @@ int runCandbFromDbc(const QStringList &arguments)
     const QString output =
         parser.isSet("output") ? parser.value("output") : defaultCandbPath(dbcPath);
 
+    if (sameFile(output, dbcPath)) {
+        report(output + ": the Candb file would replace the DBC file");
+        return kExitFailure;
+    }
     const DbcInput input = readDbcInput(dbcPath);
     if (!input.problem.isEmpty()) {
         report(dbcPath + ": " + input.problem);
-        return kExitFailure;
-    }
-    if (sameFile(output, dbcPath)) {
-        report(output + ": the Candb file would replace the DBC file");
         return kExitFailure;
     }
     for (const std::string &warning : input.conversion.warnings)
