@@ -185,6 +185,12 @@ void TestDbc::readsEveryConstruct_data()
     QTest::newRow("a comment never closed names the line it began on")
         << engine + speed + "CM_ \"open\n\n"
         << QStringList{} << QStringList{} << "line 3: the string that begins here is never closed";
+    QTest::newRow("a string never closed among the receivers is refused")
+        << engine + " SG_ Speed : 0|16@1+ (1,0) [0|0] \"\" A B \"open\n"
+        << QStringList{} << QStringList{} << "line 2: the string that begins here is never closed";
+    QTest::newRow("a faulty line before a string never closed is the one named")
+        << engine + " SG_ Speed : 0|16@1+ (1,0) [0|0]\nCM_ \"open\n"
+        << QStringList{} << QStringList{} << "line 3: expected the unit in quotes, found 'CM_'";
     QTest::newRow("a statement without ';' at the end of the file")
         << engine + speed + "VAL_ 192 Speed 0 \"Stopped\"\n"
         << QStringList{} << QStringList{}

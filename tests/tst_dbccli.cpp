@@ -1,5 +1,6 @@
 #include "candb.h"
 #include "clirun.h"
+#include "conversion.h"
 #include "databaseinput.h"
 #include "testfiles.h"
 
@@ -34,6 +35,7 @@ private slots:
     void refusesWithoutTouchingTheOutput_data();
     void refusesWithoutTouchingTheOutput();
     void databaseInputReadsDbcFilesAsTheirConversion();
+    void decodesTheExampleLogAsTheExampleCandbFileDoes();
 };
 
 // VEHICLE.DBC becomes VEHICLE.json in its folder, which the Candb reader accepts.
@@ -132,6 +134,26 @@ void TestDbcCli::databaseInputReadsDbcFilesAsTheirConversion()
     QVERIFY(!refused.document);
     QCOMPARE(refused.problem,
              "line 1: expected a message identifier from 0 to 4294967295, found 'x'");
+}
+
+// The example DBC file, read as the command line reads a database, gives byte for byte the
+// table the example Candb file gives.
+void TestDbcCli::decodesTheExampleLogAsTheExampleCandbFileDoes()
+{
+    QTemporaryDir dir;
+    const QString tables[] = {dir.filePath("from-dbc.csv"), dir.filePath("from-json.csv")};
+    const QString databases[] = {kExampleDbc, QUORVANE_EXAMPLES_DIR "/vehicle.json"};
+    for (int i = 0; i < 2; ++i) {
+        const CandbFile database = readDatabaseInput(databases[i]);
+        QVERIFY(database.document);
+        const ConversionJob job{nativePath(QUORVANE_EXAMPLES_DIR "/vehicle.qvl"),
+                                nativePath(tables[i]), 1000, false};
+        QCOMPARE(int(convertLog(readCandb(*database.document), job).outcome),
+                 int(ConversionOutcome::Finished));
+    }
+    const QByteArray table = readFile(tables[0]);
+    QVERIFY(table.startsWith("time,AccelPedal,AmbientTemp,"));
+    QCOMPARE(table, readFile(tables[1]));
 }
 
 QTEST_GUILESS_MAIN(TestDbcCli)

@@ -50,10 +50,11 @@ constexpr std::array<std::string_view, 25> kSkippedStatements = {
 
 enum class TokenKind
 {
-    Name,   // a name or keyword; bytes from 0x80 up count as letters (UTF-8, Latin-1)
-    Number, // integer or decimal, with sign and exponent
-    String, // the text between double quotes, its escapes still in
-    Punct,  // any other single character
+    Name,     // a name or keyword; bytes from 0x80 up count as letters (UTF-8, Latin-1)
+    Number,   // integer or decimal, with sign and exponent
+    String,   // the text between double quotes, its escapes still in
+    Punct,    // any other single character
+    Unclosed, // a string never closed: the rest of the text, and the last token before End
     End,
 };
 
@@ -87,26 +88,24 @@ public:
             position = kByteOrderMark.size();
     }
 
-    // Splits the whole text; false with `error` set when a string is never closed.
-    bool split(std::vector<Token> &tokens, std::string &error)
+    // Splits the whole text. A string never closed takes the rest of it, so that the parser
+    // names the first line it cannot read, whether that comes before the string or is the string.
+    std::vector<Token> split()
     {
+        std::vector<Token> tokens;
         while (skipSpace()) {
             Token token;
             token.line = line;
             token.startsLine = line != lastTokenLine;
             lastTokenLine = line;
-            if (!readToken(token)) {
-                error = "line " + std::to_string(token.line) + ": the string that begins here " +
-                        "is never closed";
-                return false;
-            }
+            readToken(token);
             tokens.push_back(token);
         }
         Token end;
         end.line = line;
         end.startsLine = true;
         tokens.push_back(end);
-        return true;
+        return tokens;
     }
 
 private:
@@ -124,7 +123,7 @@ private:
         return false;
     }
 
-    bool readToken(Token &token)
+    void readToken(Token &token)
     {
         const size_t begin = position;
         const char c = text[position];
@@ -143,11 +142,10 @@ private:
             ++position;
         }
         token.text = text.substr(begin, position - begin);
-        return true;
     }
 
     // A comment may run over several lines and hold \" and \\.
-    bool readString(Token &token)
+    void readString(Token &token)
     {
         token.kind = TokenKind::String;
         const size_t begin = ++position;
@@ -158,12 +156,13 @@ private:
                 ++line;
             ++position;
         }
-        if (position >= text.size())
-            return false;
         token.text = text.substr(begin, position - begin);
+        if (position >= text.size()) {
+            token.kind = TokenKind::Unclosed;
+            return;
+        }
         ++position;
         lastTokenLine = line;
-        return true;
     }
 
     bool digitAt(size_t at) const { return at < text.size() && isDigit(text[at]); }
@@ -356,6 +355,11 @@ private:
     bool fail(const std::string &expected)
     {
         const Token &token = peek();
+        if (token.kind == TokenKind::Unclosed) {
+            error = "line " + std::to_string(token.line) + ": the string that begins here is " +
+                    "never closed";
+            return false;
+        }
         std::string found = "the end of the file";
         if (token.kind != TokenKind::End) {
             const std::string shown = shownToken(token.text);
@@ -423,7 +427,7 @@ private:
     // The rest of a line-ended list, such as a signal's receivers or the node names of BU_.
     void skipRestOfLine()
     {
-        while (!peek().startsLine)
+        while (!peek().startsLine && peek().kind != TokenKind::Unclosed)
             take();
     }
 
@@ -431,6 +435,8 @@ private:
     bool skipStatement(const Token &keyword)
     {
         while (!peek().is(';')) {
+            if (peek().kind == TokenKind::Unclosed)
+                return fail("';'");
             if (peek().kind == TokenKind::End) {
                 error = "line " + std::to_string(keyword.line) + ": the " +
                         std::string(keyword.text) + " statement that begins here has no ';'";
@@ -671,10 +677,7 @@ void addMessage(const DbcMessage &message, DbcConversion &conversion)
 DbcConversion convertDbc(std::string_view text)
 {
     DbcConversion conversion;
-    std::vector<Token> tokens;
-    if (!Lexer(text).split(tokens, conversion.error))
-        return conversion;
-    Parser parser(std::move(tokens));
+    Parser parser(Lexer(text).split());
     if (!parser.parse()) {
         conversion.error = parser.error;
         return conversion;
