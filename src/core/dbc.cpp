@@ -18,35 +18,27 @@ constexpr size_t kShownTokenBytes = 30;
 constexpr char kIndependentSignals[] = "VECTOR__INDEPENDENT_SIG_MSG";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Statements that end with ';' and hold nothing a Candb file keeps: comments, value tables,
-// attributes, node and signal relations, environment variables, signal types and groups.
+// Statements that end with ';' and hold nothing a Candb file keeps.
 constexpr std::array<std::string_view, 25> kSkippedStatements = {
-    "CM_",
-    "VAL_",
-    "VAL_TABLE_",
-    "BA_DEF_",
-    "BA_DEF_DEF_",
-    "BA_",
-    "BA_DEF_REL_",
-    "BA_REL_",
-    "BA_DEF_DEF_REL_",
-    "BA_DEF_SGTYPE_",
+    // comments, value tables, transmitters, signal groups
+    "CM_", "VAL_", "VAL_TABLE_", "BO_TX_BU_", "SIG_GROUP_",
+    // attributes
+    "BA_DEF_", "BA_DEF_DEF_", "BA_", "BA_DEF_REL_", "BA_REL_", "BA_DEF_DEF_REL_", "BA_DEF_SGTYPE_",
     "BA_SGTYPE_",
-    "BO_TX_BU_",
-    "SIG_GROUP_",
-    "EV_",
-    "ENVVAR_DATA_",
-    "EV_DATA_",
-    "SGTYPE_",
-    "SGTYPE_VAL_",
-    "SIG_TYPE_REF_",
-    "SIGTYPE_VALTYPE_",
-    "BU_SG_REL_",
-    "BU_EV_REL_",
-    "BU_BO_REL_",
-    "CAT_DEF_",
-    "CAT_",
-};
+    // environment variables, signal types, relations, categories
+    "EV_", "ENVVAR_DATA_", "EV_DATA_", "SGTYPE_", "SGTYPE_VAL_", "SIG_TYPE_REF_",
+    "SIGTYPE_VALTYPE_", "BU_SG_REL_", "BU_EV_REL_", "BU_BO_REL_", "CAT_DEF_", "CAT_"};
+
+// Statements the reader takes apart: the header, messages, signals and what marks signals to
+// leave out.
+constexpr std::array<std::string_view, 8> kReadStatements = {
+    "VERSION", "NS_", "BS_", "BU_", "BO_", "SG_", "SIG_VALTYPE_", "SG_MUL_VAL_"};
+
+template <size_t count>
+bool isOneOf(std::string_view word, const std::array<std::string_view, count> &words)
+{
+    return std::find(words.begin(), words.end(), word) != words.end();
+}
 
 enum class TokenKind
 {
@@ -205,36 +197,28 @@ private:
 // editors write it.
 bool isUtf8(std::string_view text)
 {
-    size_t i = 0;
-    while (i < text.size()) {
+    // The smallest code point of a sequence of each length: a smaller one is an overlong form.
+    static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    for (size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        int continuation = 0;
-        uint32_t code = 0;
-        uint32_t smallest = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            continuation = 1, code = lead & 0x1F, smallest = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            continuation = 2, code = lead & 0x0F, smallest = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            continuation = 3, code = lead & 0x07, smallest = 0x10000;
-        } else {
+        const size_t length = lead < 0x80             ? 1
+                              : (lead & 0xE0) == 0xC0 ? 2
+                              : (lead & 0xF0) == 0xE0 ? 3
+                              : (lead & 0xF8) == 0xF0 ? 4
+                                                      : 0;
+        if (length == 0 || text.size() - i < length)
             return false;
-        }
-        if (text.size() - i <= size_t(continuation))
-            return false;
-        for (int k = 1; k <= continuation; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + size_t(k)]);
+        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
             if ((next & 0xC0) != 0x80)
                 return false;
             code = code << 6 | (next & 0x3F);
         }
-        // Overlong forms, UTF-16 surrogates and code points past U+10FFFF are not UTF-8.
-        if (code < smallest || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        // UTF-16 surrogates and code points past U+10FFFF are not UTF-8 either.
+        if (code < kSmallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
             return false;
-        i += size_t(continuation) + 1;
+        i += length;
     }
     return true;
 }
@@ -303,6 +287,14 @@ struct DbcMessage
     std::vector<DbcSignal> signalList;
 };
 
+// Where the signal begins when the message's bits are counted along its byte order: big-endian
+// bits run from bit 7 down to bit 0 of each byte, then on into the next byte.
+uint64_t firstPosition(const DbcSignal &signal)
+{
+    const uint64_t bit = signal.startBit;
+    return signal.littleEndian ? bit : 8 * (bit / 8) + 7 - bit % 8;
+}
+
 // Why a signal cannot be a Candb signal of its message, or nothing. Its bits, counted along
 // its byte order from the first bit of the message, must end within the message's bytes.
 std::string placementProblem(const DbcSignal &signal, uint64_t dlc)
@@ -312,14 +304,9 @@ std::string placementProblem(const DbcSignal &signal, uint64_t dlc)
     if (signal.length > kMaxBitLength)
         return "longer than 64 bits";
     const uint64_t messageBits = 8 * dlc;
-    if (signal.startBit >= messageBits)
-        return "outside its message of " + std::to_string(dlc) + " bytes";
-    // Big-endian bits run from bit 7 down to bit 0 of each byte, then on into the next byte.
-    const uint64_t first =
-        signal.littleEndian ? signal.startBit : 8 * (signal.startBit / 8) + 7 - signal.startBit % 8;
-    if (first + signal.length > messageBits)
-        return "outside its message of " + std::to_string(dlc) + " bytes";
-    return {};
+    const bool inside =
+        signal.startBit < messageBits && firstPosition(signal) + signal.length <= messageBits;
+    return inside ? std::string() : "outside its message of " + std::to_string(dlc) + " bytes";
 }
 
 class Parser
@@ -399,10 +386,10 @@ private:
 
     bool whole(uint64_t largest, const std::string &expected, uint64_t &result)
     {
-        const std::string_view text = peek().text;
-        const auto end = text.data() + text.size();
         if (peek().kind != TokenKind::Number)
             return fail(expected);
+        const std::string_view text = peek().text;
+        const auto end = text.data() + text.size();
         const auto [stop, problem] = std::from_chars(text.data(), end, result);
         if (stop != end || problem != std::errc() || result > largest)
             return fail(expected);
@@ -412,13 +399,14 @@ private:
 
     bool finite(const std::string &expected, double &result)
     {
+        if (peek().kind != TokenKind::Number)
+            return fail(expected);
         std::string_view text = peek().text;
-        if (!text.empty() && text[0] == '+') // from_chars takes a minus sign only
+        if (text[0] == '+') // from_chars takes a minus sign only
             text.remove_prefix(1);
         const auto end = text.data() + text.size();
         const auto [stop, problem] = std::from_chars(text.data(), end, result);
-        if (peek().kind != TokenKind::Number || stop != end || problem != std::errc() ||
-            !std::isfinite(result))
+        if (stop != end || problem != std::errc() || !std::isfinite(result))
             return fail(expected);
         take();
         return true;
@@ -452,11 +440,8 @@ private:
     {
         const Token &keyword = peek();
         const std::string_view word = keyword.kind == TokenKind::Name ? keyword.text : "";
-        const bool skipped = std::find(kSkippedStatements.begin(), kSkippedStatements.end(),
-                                       word) != kSkippedStatements.end();
-        if (!skipped && word != "BO_" && word != "SG_" && word != "SIG_VALTYPE_" &&
-            word != "SG_MUL_VAL_" && word != "VERSION" && word != "NS_" && word != "BS_" &&
-            word != "BU_")
+        const bool skipped = isOneOf(word, kSkippedStatements);
+        if (!skipped && !isOneOf(word, kReadStatements))
             return fail("a DBC keyword such as BO_, SG_ or CM_");
         if (word == "SG_" && !inMessage)
             return fail("a BO_ message before its SG_ signals");
@@ -534,11 +519,8 @@ private:
         signal.unit = utf8Text(signal.unit);
         skipRestOfLine(); // the receiving nodes
         DbcMessage &message = messages.back();
-        if (signal.leftOut.empty()) {
-            const std::string problem = placementProblem(signal, message.dlc);
-            if (!problem.empty())
-                signal.leftOut = problem;
-        }
+        if (signal.leftOut.empty())
+            signal.leftOut = placementProblem(signal, message.dlc);
         message.signalList.push_back(std::move(signal));
         return true;
     }
