@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::istringstream written(conversion.document.dump(2));
     const Candb candb = readCandb(written);
     check(candb.ok(), "the Candb reader accepts the document");
-    check(candb.messages.size() == conversion.document["messages"].size(),
-          "every message is read");
+    check(candb.messages.size() == conversion.document["messages"].size(), "every message is read");
     check(candbSignals(candb) == documentSignals(conversion.document), "every signal is read");
     return 0;
 }
