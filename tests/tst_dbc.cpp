@@ -48,11 +48,10 @@ QStringList warningLines(const DbcConversion &conversion)
 const QByteArray kHeader = "VERSION \"\"\n\nNS_ :\n\tNS_DESC_\n\tCM_\n\tBA_DEF_\n\tSG_MUL_VAL_\n\n"
                            "BS_:\n\nBU_: Engine Logger\n\n";
 
-const Signal &onlySignal(const Candb &candb)
+Signal onlySignal(const Candb &candb)
 {
-    static const Signal none;
     if (candb.messages.size() != 1 || candb.messages[0].signalList.size() != 1)
-        return none;
+        return Signal{};
     return candb.messages[0].signalList[0];
 }
 
@@ -304,7 +303,7 @@ void TestDbc::decodesFramesAsTheDbcDescribes()
     const DbcConversion conversion = convert("BO_ 291 Frame: " + QByteArray::number(frame.size()) +
                                              " A\n SG_ Value : " + signalLine + " [0|0] \"\" A\n");
     QVERIFY2(conversion.ok(), conversion.error.c_str());
-    const Signal &signal = onlySignal(readConverted(conversion));
+    const Signal signal = onlySignal(readConverted(conversion));
     QVERIFY(signal.size > 0);
     const auto *data = reinterpret_cast<const uint8_t *>(frame.constData());
     QCOMPARE(physicalValue(signal, extractRaw(data, frameByteCount(signal), signal)), value);
