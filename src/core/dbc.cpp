@@ -1,5 +1,7 @@
 #include "dbc.h"
 
+#include "candb.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -11,9 +13,7 @@ using ordered_json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr uint64_t kLargestId = 4294967295;
-constexpr uint64_t kLargestDlc = 64;
-constexpr uint64_t kMaxBitLength = 64;
+constexpr uint64_t kLargestId = std::numeric_limits<uint32_t>::max(); // bit 31: extended
 constexpr size_t kShownTokenBytes = 30;
 constexpr char kIndependentSignals[] = "VECTOR__INDEPENDENT_SIG_MSG";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -301,13 +301,15 @@ std::string placementProblem(const DbcSignal &signal, uint64_t dlc)
 {
     if (signal.length == 0)
         return "it has no bits";
-    if (signal.length > kMaxBitLength)
-        return "longer than 64 bits";
+    if (signal.length > kMaxSignalBits)
+        return "longer than " + std::to_string(kMaxSignalBits) + " bits";
     const uint64_t messageBits = 8 * dlc;
     const bool inside =
         signal.startBit < messageBits && firstPosition(signal) + signal.length <= messageBits;
     return inside ? std::string() : "outside its message of " + std::to_string(dlc) + " bytes";
 }
+
+const std::string kIdExpected = "a message identifier from 0 to " + std::to_string(kLargestId);
 
 class Parser
 {
@@ -484,10 +486,11 @@ private:
         DbcMessage message;
         uint64_t id = 0;
         std::string_view messageName;
-        if (!whole(kLargestId, "a message identifier from 0 to 4294967295", id) ||
-            !name("the message's name", messageName) ||
+        if (!whole(kLargestId, kIdExpected, id) || !name("the message's name", messageName) ||
             !punct(':', "':' after the message's name") ||
-            !whole(kLargestDlc, "a message length from 0 to 64 bytes", message.dlc))
+            !whole(kMaxMessageBytes,
+                   "a message length from 0 to " + std::to_string(kMaxMessageBytes) + " bytes",
+                   message.dlc))
             return false;
         skipRestOfLine();          // the sending node
         message.id = uint32_t(id); // bit 31 marks an extended identifier, as in a Candb file
@@ -589,8 +592,7 @@ private:
         uint64_t id = 0;
         std::string_view signalName;
         uint64_t type = 0;
-        if (!whole(kLargestId, "a message identifier from 0 to 4294967295", id) ||
-            !name("the signal's name", signalName))
+        if (!whole(kLargestId, kIdExpected, id) || !name("the signal's name", signalName))
             return false;
         if (peek().is(':'))
             take();
@@ -609,7 +611,7 @@ private:
     {
         uint64_t id = 0;
         std::string_view signalName;
-        if (!whole(kLargestId, "a message identifier from 0 to 4294967295", id) ||
+        if (!whole(kLargestId, kIdExpected, id) ||
             !name("the multiplexed signal's name", signalName))
             return false;
         forSignal(id, signalName,
