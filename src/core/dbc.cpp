@@ -310,6 +310,8 @@ std::string placementProblem(const DbcSignal &signal, uint64_t dlc)
 }
 
 const std::string kIdExpected = "a message identifier from 0 to " + std::to_string(kLargestId);
+const std::string kLengthExpected =
+    "a message length from 0 to " + std::to_string(kMaxMessageBytes) + " bytes";
 
 class Parser
 {
@@ -488,9 +490,7 @@ private:
         std::string_view messageName;
         if (!whole(kLargestId, kIdExpected, id) || !name("the message's name", messageName) ||
             !punct(':', "':' after the message's name") ||
-            !whole(kMaxMessageBytes,
-                   "a message length from 0 to " + std::to_string(kMaxMessageBytes) + " bytes",
-                   message.dlc))
+            !whole(kMaxMessageBytes, kLengthExpected, message.dlc))
             return false;
         skipRestOfLine();          // the sending node
         message.id = uint32_t(id); // bit 31 marks an extended identifier, as in a Candb file
