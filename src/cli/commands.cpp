@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "configcommands.h"
+#include "dbccommand.h"
 #include "decodecommand.h"
 #include "infocommand.h"
 #include "plotcommand.h"
@@ -10,6 +11,7 @@ const std::vector<Command> &allCommands()
     static const std::vector<Command> commands = {
         {"decode", "Convert logs into tables of signal values", runDecode},
         {"info", "Tell what logs hold, before converting them", runInfo},
+        {"candb-from-dbc", "Convert a DBC file into a Candb file", runCandbFromDbc},
         {"make-config", "Write the logger's configuration file (config.qvc)", runMakeConfig},
         {"show-config", "Print what a configuration file holds", runShowConfig},
         {kPlotCommandName, "Draw a table's signals as step plots, in PNG or SVG", runPlot},

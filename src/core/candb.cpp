@@ -11,8 +11,6 @@ namespace {
 
 constexpr int kLastBit = 511;
 constexpr int64_t kLargestId = 4294967295;
-constexpr int64_t kLargestDlc = 64; // the longest frame (CAN FD) the bit numbering covers
-constexpr int kMaxBitLength = 64;
 // A Candb file needs four levels. Copies of a json value recurse once per level, so a file nested
 // thousands of levels deep would overflow the stack wherever the value is passed by value.
 constexpr int kMaxDepth = 100;
@@ -194,8 +192,8 @@ std::string readSignal(const json &entry, uint32_t id, uint8_t dlc, const std::s
     if (!wholeKey(entry, "startbit", 0, kLastBit, startBit))
         return where + ": " + keyProblem(entry, "startbit", wholeNumberFrom(0, kLastBit));
     int64_t bitLength = 0;
-    if (!wholeKey(entry, "bitlength", 1, kMaxBitLength, bitLength))
-        return where + ": " + keyProblem(entry, "bitlength", wholeNumberFrom(1, kMaxBitLength));
+    if (!wholeKey(entry, "bitlength", 1, kMaxSignalBits, bitLength))
+        return where + ": " + keyProblem(entry, "bitlength", wholeNumberFrom(1, kMaxSignalBits));
     if (!finiteKey(entry, "scaling", signal.factor))
         return where + ": " + keyProblem(entry, "scaling", "a finite number");
     if (!finiteKey(entry, "offset", signal.offset))
@@ -241,8 +239,8 @@ std::string readMessage(const json &entry, const std::string &where,
         if (!signalList->is_array())
             return place + ": \"signals\" must be an array";
         int64_t dlc = 0;
-        if (!signalList->empty() && !wholeKey(entry, "dlc", 0, kLargestDlc, dlc))
-            return place + ": " + keyProblem(entry, "dlc", wholeNumberFrom(0, kLargestDlc));
+        if (!signalList->empty() && !wholeKey(entry, "dlc", 0, kMaxMessageBytes, dlc))
+            return place + ": " + keyProblem(entry, "dlc", wholeNumberFrom(0, kMaxMessageBytes));
         message.signalList.resize(signalList->size());
         for (size_t i = 0; i < signalList->size(); ++i) {
             std::string problem = readSignal((*signalList)[i], message.id, uint8_t(dlc), place,

@@ -14,6 +14,12 @@
 // A big-endian signal runs along this table from its start bit.
 const std::array<int, 512> &be_bits();
 
+// The longest message a Candb file describes, in bytes: a CAN FD frame, all the bit numbering
+// covers. A log record holds 8 of them (frameByteCount).
+constexpr int kMaxMessageBytes = 64;
+// The longest signal, in bits: its raw value fills a 64-bit integer.
+constexpr int kMaxSignalBits = 64;
+
 struct CandbMessage
 {
     uint32_t id = 0;

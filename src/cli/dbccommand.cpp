@@ -1,0 +1,103 @@
+#include "dbccommand.h"
+
+#include "commandline.h"
+#include "databaseinput.h"
+#include "replacingfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+constexpr char kStandardOutput[] = "-";
+
+// VEHICLE.dbc gives VEHICLE.json beside it.
+QString defaultCandbPath(const QString &dbcPath)
+{
+    const QString stem = isDbcPath(dbcPath) ? dbcPath.chopped(4) : dbcPath;
+    return stem + ".json";
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    return first.exists() && second.exists() &&
+           first.canonicalFilePath() == second.canonicalFilePath();
+}
+
+// The whole document or nothing: an earlier file keeps its content when writing fails.
+bool writeDocument(const QString &path, const std::string &text)
+{
+    if (path == kStandardOutput) {
+        print(QString::fromStdString(text));
+        return true;
+    }
+    ReplacingFile file;
+    return file.open(QFile::encodeName(path).toStdString()) &&
+           file.write(text.data(), text.size()) && file.commit();
+}
+
+QString plural(size_t count, const QString &noun)
+{
+    return QString("%1 %2%3").arg(count).arg(noun, count == 1 ? "" : "s");
+}
+
+QString summary(const DbcConversion &conversion, const QString &output)
+{
+    const nlohmann::ordered_json &messages = conversion.document["messages"];
+    size_t signalCount = 0;
+    for (const auto &message : messages)
+        signalCount += message["signals"].size();
+    QString text = QString("%1 and %2 written to %3")
+                       .arg(plural(messages.size(), "message"), plural(signalCount, "signal"),
+                            output == kStandardOutput ? "standard output" : output);
+    if (!conversion.warnings.empty())
+        text += "; " + plural(conversion.warnings.size(), "signal") + " left out";
+    return text;
+}
+
+} // namespace
+
+int runCandbFromDbc(const QStringList &arguments)
+{
+    CommandLine commandLine(
+        "candb-from-dbc",
+        "Converts a DBC file into a Candb file that the window and the decoder accept: one\n"
+        "message per BO_ with its signals. Multiplexed and floating-point signals, and signals\n"
+        "a Candb file cannot hold, are left out with a warning each on standard error.");
+    QCommandLineParser &parser = commandLine.parser;
+    parser.addPositionalArgument("dbc", "The DBC file.", "VEHICLE.dbc");
+    parser.addOption({{"o", "output"},
+                      "The Candb file to write (default: the DBC file's name with .json; "
+                      "- for standard output).",
+                      "file"});
+    if (const std::optional<int> status = commandLine.parse(arguments))
+        return *status;
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return commandLine.usageError(positional.isEmpty() ? "no DBC file given"
+                                                           : "only one DBC file is converted");
+    const QString dbcPath = positional[0];
+    const QString output =
+        parser.isSet("output") ? parser.value("output") : defaultCandbPath(dbcPath);
+
+    if (sameFile(output, dbcPath)) {
+        report(output + ": the Candb file would replace the DBC file");
+        return kExitFailure;
+    }
+    const DbcInput input = readDbcInput(dbcPath);
+    if (!input.problem.isEmpty()) {
+        report(dbcPath + ": " + input.problem);
+        return kExitFailure;
+    }
+    for (const std::string &warning : input.conversion.warnings)
+        report(QString::fromStdString(warning));
+    if (!writeDocument(output, input.conversion.document.dump(2) + '\n')) {
+        report(output + ": the file cannot be written");
+        return kExitFailure;
+    }
+    report(summary(input.conversion, output));
+    return kExitSuccess;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A DBC file turned into a Candb document, or the one line that could not be read: never a
+// partial document.
+struct DbcConversion
+{
+    // The Candb document: {"messages": [...]}, one message per BO_ in file order, each with
+    // "name", "id", "dlc" and "signals"; each signal with "name", "startbit", "bitlength",
+    // "endianess", "signed", "scaling", "offset" and "unit". The keys stay in this order when
+    // written. "name" of a message and "unit" are extra keys the Candb reader ignores.
+    nlohmann::ordered_json document;
+    // One line per signal left out, naming its message and itself, in file order, e.g.
+    //     message Engine (id 192), signal Mode1Value: left out (multiplexed, m1)
+    std::vector<std::string> warnings;
+    std::string error; // empty when read, e.g. line 12: expected '|' after the start bit, found '@'
+
+    bool ok() const { return error.empty(); }
+};
+
+// Reads DBC text. Messages (BO_) and their signals (SG_) become the document; multiplexed and
+// floating-point signals and those a Candb file cannot hold (outside their message, longer than
+// 64 bits) are left out with a warning each. The rest of a DBC file (comments, value tables,
+// attributes, node lists, signal groups, ...) is read past. Names and units that are not UTF-8
+// are taken as Latin-1; the document holds UTF-8 only.
+DbcConversion convertDbc(std::string_view text);
