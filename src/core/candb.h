@@ -17,6 +17,9 @@ const std::array<int, 512> &be_bits();
 struct CandbMessage
 {
     uint32_t id = 0;
+    // "dlc": always there when the message has signals; without them, when the file gives a
+    // usable one.
+    std::optional<uint8_t> dlc;
     std::vector<Signal> signalList; // in file order ("signals" is a Qt keyword)
 };
 
