@@ -3,14 +3,16 @@
 // own inputs, converts each workload a few times, each time in a fresh process, and prints the
 // medians.
 //
-//     quorvane_bench [--reps N] [--dir FOLDER] [--only W1,W2,W2win,W3,W4] [--smart 0|1]
-//                    [--w1-seconds S] [--w2-seconds S] [--w4-mb MB] [--keep]
+//     quorvane_bench [--reps N] [--dir FOLDER] [--only W1,W2,W2win,W3,W4,W5] [--smart 0|1]
+//                    [--w1-seconds S] [--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--keep]
 
 #include "childwork.h"
+#include "decoderinputs.h"
 #include "measure.h"
 #include "traffic.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +43,7 @@ struct Options
     double w1Seconds = 600;
     double w2Seconds = 120;
     double w4Megabytes = 1000;
+    double w5Seconds = 60;
     bool keep = false;
 };
 
@@ -105,9 +108,9 @@ void printMachine(const Options &options)
         QUORVANE_BUILD_TYPE, options.smart ? "on" : "off", options.reps);
 }
 
-std::string periodMicros(const Workload &work)
+std::string periodOf(const Workload &work)
 {
-    return std::to_string(1000000 / work.frequency);
+    return std::to_string(periodMicros(work.frequency));
 }
 
 // The same conversion with the table thrown away: what is left is reading the log, decoding
@@ -115,7 +118,7 @@ std::string periodMicros(const Workload &work)
 double unwrittenSeconds(const Workload &work, const std::string &smart)
 {
     const ChildRun run =
-        runThisProgram({"--engine", work.candb, work.log, "/dev/null", periodMicros(work), smart});
+        runThisProgram({"--engine", work.candb, work.log, "/dev/null", periodOf(work), smart});
     double seconds = 0;
     return run.ok && std::sscanf(run.output.c_str(), "%lf", &seconds) == 1 ? seconds : 0;
 }
@@ -141,8 +144,7 @@ Result measure(const Workload &work, const Options &options, const std::string &
             work.throughWindow
                 ? runThisProgram({"--window", work.candb, work.log, folder, work.name + ".csv",
                                   std::to_string(work.frequency), smart})
-                : runThisProgram(
-                      {"--engine", work.candb, work.log, output, periodMicros(work), smart});
+                : runThisProgram({"--engine", work.candb, work.log, output, periodOf(work), smart});
         unsigned long long frames = 0, rows = 0, columns = 0;
         double seconds = 0, cpuSeconds = 0;
         if (!run.ok || std::sscanf(run.output.c_str(), "%lf %lf %llu %llu %llu", &seconds,
@@ -225,6 +227,61 @@ void printUnwrittenShare(const char *name, const Result &r)
                 r.unwritten, r.unwritten / (r.read + r.write));
 }
 
+// W5: the same logs converted by quorvane-cli on one thread and on two.
+struct BatchResult
+{
+    bool ok = false;
+    size_t logs = 0;
+    double logMB = 0;
+    double oneJob = 0, twoJobs = 0; // medians, seconds
+    double speedUp() const { return oneJob / twoJobs; }
+};
+
+// Seconds for one run of the command line over all the logs; negative when it failed.
+double batchSeconds(const std::vector<std::string> &logs, const std::string &candb,
+                    const std::string &outDir, int jobs, bool smart)
+{
+    std::vector<std::string> arguments = {
+        "decode", "--candb", candb, "--quiet", "--jobs", std::to_string(jobs), "--out-dir", outDir};
+    if (smart)
+        arguments.push_back("--smart");
+    arguments.insert(arguments.end(), logs.begin(), logs.end());
+    ::sync();
+    const auto start = std::chrono::steady_clock::now();
+    const ChildRun run = runProgram(QUORVANE_CLI_PATH, arguments);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    for (const std::string &log : logs) {
+        const std::string name = log.substr(log.rfind('/') + 1);
+        ::unlink((outDir + "/" + name.substr(0, name.rfind('.')) + ".csv").c_str());
+    }
+    return run.ok ? seconds : -1;
+}
+
+BatchResult measureBatch(const std::vector<std::string> &logs, const std::string &candb,
+                         const std::string &folder, const Options &options)
+{
+    BatchResult result;
+    result.logs = logs.size();
+    result.logMB = double(fileSize(logs.front())) / 1e6;
+    std::vector<double> times[2];
+    for (int rep = -1; rep < options.reps; ++rep) {
+        for (int jobs = 1; jobs <= 2; ++jobs) {
+            std::fprintf(stderr, "W5 --jobs %d run %d of %d%s\n", jobs, rep + 1, options.reps,
+                         rep < 0 ? " (not counted)" : "");
+            const double seconds = batchSeconds(logs, candb, folder, jobs, options.smart);
+            if (seconds < 0)
+                return result;
+            if (rep >= 0)
+                times[jobs - 1].push_back(seconds);
+        }
+    }
+    result.oneJob = median(times[0]);
+    result.twoJobs = median(times[1]);
+    result.ok = true;
+    return result;
+}
+
 bool parseOptions(int argc, char **argv, Options &options)
 {
     for (int i = 1; i < argc; ++i) {
@@ -243,6 +300,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         } else if (flag == "--w1-seconds" && number(options.w1Seconds)) {
         } else if (flag == "--w2-seconds" && number(options.w2Seconds)) {
         } else if (flag == "--w4-mb" && number(options.w4Megabytes)) {
+        } else if (flag == "--w5-seconds" && number(options.w5Seconds)) {
         } else if (flag == "--dir" && value) {
             options.parent = argv[++i];
         } else if (flag == "--smart" && value) {
@@ -255,8 +313,8 @@ bool parseOptions(int argc, char **argv, Options &options)
             options.keep = true;
         } else {
             std::fprintf(stderr, "usage: quorvane_bench [--reps N] [--dir FOLDER] "
-                                 "[--only W1,W2,W2win,W3,W4] [--smart 0|1] [--w1-seconds S] "
-                                 "[--w2-seconds S] [--w4-mb MB] [--keep]\n");
+                                 "[--only W1,W2,W2win,W3,W4,W5] [--smart 0|1] [--w1-seconds S] "
+                                 "[--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--keep]\n");
             return false;
         }
     }
@@ -370,6 +428,22 @@ int runBenchmark(const Options &options)
     ok = ok && runOnLog("long", dense, uint64_t(options.w4Megabytes * 1e6 / 16), 13,
                         {{"W4", denseDb, "", 10, false}});
 
+    BatchResult batch;
+    if (ok && wanted(options, "W5")) {
+        std::vector<std::string> logs;
+        for (int i = 0; i < 8 && ok; ++i) {
+            logs.push_back(inputs.log("batch" + std::to_string(i), dense,
+                                      uint64_t(4000 * options.w5Seconds), 14));
+            ok = !logs.back().empty();
+        }
+        batch = measureBatch(logs, denseDb, folder, options);
+        ok = ok && batch.ok;
+        if (batch.ok)
+            std::printf("W5: %zu logs of %.1f MB through quorvane-cli: --jobs 1 %.3f s, "
+                        "--jobs 2 %.3f s (medians)\n",
+                        batch.logs, batch.logMB, batch.oneJob, batch.twoJobs);
+    }
+
     auto find = [&](const std::string &name) -> const Result * {
         for (const auto &[key, result] : results) {
             if (key == name && result.ok)
@@ -378,17 +452,13 @@ int runBenchmark(const Options &options)
         return nullptr;
     };
     std::printf("targets:\n");
-    if (const Result *w1 = find("W1")) {
-        printTarget("W1 engine / (R + W)", w1->ratio(), "<= 2.0", w1->ratio() <= 2.0);
+    // The engine on one thread is held against the floors for information: its ratios have no
+    // target, since making the text, not reading or writing, is what takes its time.
+    if (const Result *w1 = find("W1"))
         printUnwrittenShare("W1", *w1);
-    }
-    if (const Result *w2 = find("W2")) {
-        printTarget("W2 engine / (R + W)", w2->ratio(), "<= 2.0", w2->ratio() <= 2.0);
+    if (const Result *w2 = find("W2"))
         printUnwrittenShare("W2", *w2);
-    }
     if (const Result *window = find("W2win")) {
-        printTarget("W2 through the window / (R + W)", window->ratio(), "<= 2.5",
-                    window->ratio() <= 2.5);
         if (const Result *w2 = find("W2"))
             std::printf("  keeping the window live costs %.3f s (%+.0f%% of the engine's time)\n",
                         window->engine - w2->engine, 100 * (window->engine / w2->engine - 1));
@@ -400,6 +470,9 @@ int runBenchmark(const Options &options)
             printTarget("W4 peak memory - W1 peak memory, MiB", w4->peakMiB - w1->peakMiB, "<= 8",
                         w4->peakMiB - w1->peakMiB <= 8);
     }
+    if (batch.ok)
+        printTarget("W5 speed-up of --jobs 2 over --jobs 1", batch.speedUp(), ">= 1.7",
+                    batch.speedUp() >= 1.7);
 
     if (!options.keep) {
         for (const std::string &path : made)

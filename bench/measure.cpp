@@ -61,6 +61,11 @@ uint64_t fileSize(const std::string &path)
 
 ChildRun runThisProgram(const std::vector<std::string> &arguments)
 {
+    return runProgram("/proc/self/exe", arguments);
+}
+
+ChildRun runProgram(const std::string &program, const std::vector<std::string> &arguments)
+{
     ChildRun run;
     int pipeEnds[2];
     if (::pipe(pipeEnds) != 0)
@@ -74,13 +79,11 @@ ChildRun runThisProgram(const std::vector<std::string> &arguments)
         ::close(pipeEnds[0]);
         ::close(pipeEnds[1]);
         std::vector<char *> argv;
-        static char self[] = "quorvane_bench";
-        argv.push_back(self);
+        argv.push_back(const_cast<char *>(program.c_str()));
         for (const std::string &argument : arguments)
             argv.push_back(const_cast<char *>(argument.c_str()));
         argv.push_back(nullptr);
-        // A new program image, so that the peak memory measured is the conversion's alone.
-        ::execv("/proc/self/exe", argv.data());
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(pipeEnds[1]);

@@ -21,5 +21,8 @@ struct ChildRun
     double peakMiB = 0; // its peak resident memory
 };
 
-// Runs this program again with `arguments`, waits for it and collects its peak resident set.
+// Runs `program` with `arguments`, waits for it and collects its peak resident set.
+ChildRun runProgram(const std::string &program, const std::vector<std::string> &arguments);
+// Runs this program again, as a new program image, so that the peak memory measured is the
+// conversion's alone.
 ChildRun runThisProgram(const std::vector<std::string> &arguments);

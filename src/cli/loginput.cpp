@@ -30,7 +30,7 @@ LogInput importedLogInput(const QString &path, LogTextFormat format)
     const std::string readPath = nativePath(temporary->fileName());
     const LogTextSummary summary = importLogText(nativePath(path), format, {}, readPath);
     if (summary.outcome != ConversionOutcome::Finished)
-        return refused(importProblemText(path, summary));
+        return refused(importProblemText(summary));
     reportSkippedLines(path, summary.skipped);
     LogInput input;
     input.readPath = readPath;
@@ -52,11 +52,11 @@ LogInput prepareLogInput(const QString &path)
     return input;
 }
 
-QString importProblemText(const QString &path, const LogTextSummary &summary)
+QString importProblemText(const LogTextSummary &summary)
 {
     QString text = conversionOutcomeText(summary.outcome);
     if (!summary.problem.empty())
-        text += '\n' + path + ": " + QString::fromStdString(summary.problem);
+        text += '\n' + QString::fromStdString(summary.problem);
     return text;
 }
 

@@ -24,8 +24,8 @@ struct LogInput
 // temporary folder; the lines it skipped are reported.
 LogInput prepareLogInput(const QString &path);
 
-// Why the log text at `path` could not be imported: the conversion's text, then the file and
-// the line for a malformed one.
-QString importProblemText(const QString &path, const LogTextSummary &summary);
+// Why a log text could not be imported: the conversion's text, then the line for a malformed
+// one. Reported after the text's path, as every problem of a log is.
+QString importProblemText(const LogTextSummary &summary);
 // Reports the lines an import of `path` skipped, if any.
 void reportSkippedLines(const QString &path, const SkippedLines &skipped);

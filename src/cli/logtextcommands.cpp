@@ -84,7 +84,7 @@ int exportLog(const CommandLine &line, LogTextFormat format)
     }
     const LogInput input = prepareLogInput(logPath);
     if (!input.ready()) {
-        report(input.problem);
+        report(logPath + ": " + input.problem);
         return kExitFailure;
     }
     Candb candb;
@@ -159,7 +159,7 @@ int runImport(const QStringList &arguments)
         importLogText(nativePath(textPath), format, line.parser.value("channel").toStdString(),
                       nativePath(logPath));
     if (summary.outcome != ConversionOutcome::Finished) {
-        report(importProblemText(textPath, summary));
+        report(textPath + ": " + importProblemText(summary));
         return kExitFailure;
     }
     reportSkippedLines(textPath, summary.skipped);

@@ -29,7 +29,13 @@ public:
     }
 
     // Between two batches of records, in the pre-scan and the main pass alike.
-    void batchDone() { maybeProcessEvents(); }
+    void batchDone(size_t records)
+    {
+        bytes += records * kLogRecordSize;
+        if (hooks.bytesRead)
+            hooks.bytesRead(bytes);
+        maybeProcessEvents();
+    }
 
     void passEnded()
     {
@@ -70,6 +76,7 @@ private:
     ConversionHooks::Clock::time_point lastEvents;
     int lastPercent = -1;
     int rowsSinceCheck = 0;
+    uint64_t bytes = 0;
 };
 
 // Records are taken from the log a batch at a time: the loop over a batch has no calls in it,
@@ -89,7 +96,7 @@ bool findMessagesInLog(LogSource &log, const MessageIndex &index, WindowUpdates 
             if (entry >= 0)
                 seen[size_t(entry)] = true;
         }
-        updates.batchDone();
+        updates.batchDone(count);
     }
     return !log.failed();
 }
@@ -124,7 +131,7 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
         }
         frames += count;
         summary.frames = frames;
-        updates.batchDone();
+        updates.batchDone(count);
     }
     updates.passEnded();
     if (!readWhole(log, frames))
@@ -155,7 +162,8 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
             return summary;
         }
     }
-    const DecodePlan plan(candb, index, job.smart ? &seen : nullptr);
+    const DecodePlan plan(candb, index, job.smart ? &seen : nullptr,
+                          job.columns.empty() ? nullptr : &job.columns);
     summary.columns = plan.columns().size();
 
     // Read before the output exists: a log that cannot be read must not cost the user a file.

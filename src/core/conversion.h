@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What to convert and how.
 struct ConversionJob
@@ -15,6 +16,8 @@ struct ConversionJob
     std::string outputPath;
     uint32_t periodMicros = 10000; // 1000000 div the conversion frequency
     bool smart = false;            // columns only for the messages that occur in the log
+    // When not empty, the only columns, in this order; names the Candb file lacks get none.
+    std::vector<std::string> columns;
 };
 
 // Ways for the caller to follow a conversion. All may be left empty.
@@ -28,6 +31,9 @@ struct ConversionHooks
     // time, in the pre-scan and the main pass, with rows or without; and once at the end. The
     // clock is read every few thousand records and every few dozen rows.
     std::function<void()> processEvents;
+    // Bytes of records read so far, the passes over the log added up (a smart conversion reads it
+    // twice); told after every batch of records.
+    std::function<void(uint64_t bytes)> bytesRead;
     // Stands in for the steady clock in tests.
     std::function<Clock::time_point()> clock;
 };

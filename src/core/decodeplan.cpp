@@ -56,14 +56,31 @@ std::map<std::string, uint32_t> numberColumns(const Candb &candb, const MessageI
     return columns;
 }
 
+// Only the chosen names that have a column, numbered in the order chosen.
+std::map<std::string, uint32_t> chooseColumns(const std::map<std::string, uint32_t> &columns,
+                                              const std::vector<std::string> &chosen,
+                                              std::vector<std::string> &names)
+{
+    std::map<std::string, uint32_t> kept;
+    for (const std::string &name : chosen) {
+        if (columns.count(name) && kept.emplace(name, uint32_t(names.size())).second)
+            names.push_back(name);
+    }
+    return kept;
+}
+
 } // namespace
 
-DecodePlan::DecodePlan(const Candb &candb, const MessageIndex &index, const std::vector<bool> *seen)
+DecodePlan::DecodePlan(const Candb &candb, const MessageIndex &index, const std::vector<bool> *seen,
+                       const std::vector<std::string> *chosen)
 {
-    const std::map<std::string, uint32_t> columns = numberColumns(candb, index, seen);
-    columnNames.reserve(columns.size());
-    for (const auto &column : columns)
-        columnNames.push_back(column.first);
+    std::map<std::string, uint32_t> columns = numberColumns(candb, index, seen);
+    if (chosen) {
+        columns = chooseColumns(columns, *chosen, columnNames);
+    } else {
+        for (const auto &column : columns)
+            columnNames.push_back(column.first);
+    }
 
     messages.resize(index.size());
     std::vector<int> firstEntryOfColumn(columnNames.size(), -1);

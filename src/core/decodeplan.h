@@ -59,13 +59,15 @@ struct DecodeStep
 };
 
 // Everything the main pass needs, resolved once: the output columns ordered by the bytes of
-// their names, and for each message entry the steps of its signals that have a column.
+// their names (or as chosen), and for each message entry the steps of its signals that have a
+// column.
 class DecodePlan
 {
 public:
     // `seen`, when given, holds for each message entry whether it occurs in the log: only the
-    // messages seen get columns.
-    DecodePlan(const Candb &candb, const MessageIndex &index, const std::vector<bool> *seen);
+    // messages seen get columns. `chosen`, when given, names the only columns and their order.
+    DecodePlan(const Candb &candb, const MessageIndex &index, const std::vector<bool> *seen,
+               const std::vector<std::string> *chosen = nullptr);
 
     const std::vector<std::string> &columns() const { return columnNames; }
 

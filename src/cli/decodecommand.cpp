@@ -1,0 +1,312 @@
+#include "decodecommand.h"
+
+#include "batchrun.h"
+#include "commandline.h"
+#include "conversion.h"
+#include "databaseinput.h"
+#include "decoderinputs.h"
+#include "loginput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <unistd.h>
+
+namespace {
+
+// What the user asked for, as given.
+struct DecodeRequest
+{
+    QString candbPath;
+    QString frequencyText;
+    bool smart = false;
+    QStringList signalNames;
+    int jobs = 1;
+    bool quiet = false;
+    QStringList logs;
+    QString output; // -o: a file, or "-" for standard output
+    QString outDir; // --out-dir
+};
+
+// One log, where its table goes, and how its conversion went.
+struct DecodeTask
+{
+    QString logPath;
+    LogInput input;
+    QString outputPath; // "-" for standard output
+    ConversionSummary summary;
+    double seconds = 0.0;
+};
+
+class StandardOutputSink : public TableSink
+{
+public:
+    bool write(const char *data, size_t size) override
+    {
+        return std::fwrite(data, 1, size, stdout) == size;
+    }
+    bool close() override { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
+};
+
+// Sends the table to standard output, for pipes. What has gone out cannot be taken back, so a
+// failed run shows only in the exit status and the message.
+class StandardOutputFiles : public ConversionFiles
+{
+public:
+    std::unique_ptr<TableSink> createTable(const std::string &) override
+    {
+        return std::make_unique<StandardOutputSink>();
+    }
+};
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {"candb", "The signal database (a Candb .json file).", "DB.json"},
+        {"freq", "Rows per second of the table, 1 to 20000 (default 100).", "HZ", "100"},
+        {"smart", "Columns only for the messages that occur in the log. Without it every signal of "
+                  "the Candb file gets a column, so that the tables of several logs share their "
+                  "columns."},
+        {"signals", "Only these columns, in this order, after the time column.", "NAME,NAME..."},
+        {"jobs", "Logs converted at the same time (default: the number of cores).", "N"},
+        {"quiet", "No progress line and no closing lines; only problems are reported."},
+        {{"o", "output"}, "The table of the one log; - writes it to standard output.", "OUT.csv"},
+        {"out-dir", "A folder for the tables of one or many logs: NAME.qvl gives DIR/NAME.csv.",
+         "DIR"},
+    });
+    parser.addPositionalArgument("logs", "The logs to convert (.qvl).", "LOG.qvl...");
+}
+
+// Options that cannot work together are usage errors: nothing has been read yet.
+std::optional<int> readRequest(CommandLine &line, DecodeRequest &request)
+{
+    const QCommandLineParser &parser = line.parser;
+    request.candbPath = parser.value("candb");
+    request.frequencyText = parser.value("freq");
+    request.smart = parser.isSet("smart");
+    request.signalNames = line.commaList("signals");
+    request.quiet = parser.isSet("quiet");
+    request.logs = parser.positionalArguments();
+    request.output = parser.value("output");
+    request.outDir = parser.value("out-dir");
+    request.jobs = QThread::idealThreadCount();
+
+    if (!parser.isSet("candb"))
+        return line.usageError("no Candb file given (--candb DB.json)");
+    if (request.logs.isEmpty())
+        return line.usageError("no log given");
+    if (parser.isSet("output") == parser.isSet("out-dir"))
+        return line.usageError("give either -o OUT.csv (one log) or --out-dir DIR");
+    if (parser.isSet("output") && request.logs.size() > 1)
+        return line.usageError("-o takes the table of one log; use --out-dir DIR for several");
+    if (parser.isSet("jobs")) {
+        bool isNumber = false;
+        request.jobs = parser.value("jobs").toInt(&isNumber);
+        if (!isNumber || request.jobs < 1)
+            return line.usageError("--jobs needs a whole number of at least 1");
+    }
+    const QStringList &names = request.signalNames;
+    for (const QString &name : names) {
+        if (names.count(name) > 1)
+            return line.usageError(QString("signal '%1' is named twice in --signals").arg(name));
+    }
+    return std::nullopt;
+}
+
+// Every signal name of the database, in the order of the table's columns.
+std::vector<QString> signalNames(const Candb &candb)
+{
+    std::set<std::string> names;
+    for (const CandbMessage &message : candb.messages) {
+        for (const Signal &sig : message.signalList)
+            names.insert(sig.name);
+    }
+    std::vector<QString> list;
+    for (const std::string &name : names)
+        list.push_back(QString::fromStdString(name));
+    return list;
+}
+
+bool checkSignalNames(const QStringList &wanted, const Candb &candb)
+{
+    const std::vector<QString> known = signalNames(candb);
+    QStringList unknown;
+    for (const QString &name : wanted) {
+        if (std::find(known.begin(), known.end(), name) == known.end())
+            unknown << name;
+    }
+    if (!unknown.isEmpty())
+        report(QString("unknown signal in --signals: %1; the Candb file has: %2")
+                   .arg(unknown.join(", "), listNames(known)));
+    return unknown.isEmpty();
+}
+
+QString outputPathFor(const DecodeRequest &request, const QString &log)
+{
+    if (!request.output.isEmpty())
+        return request.output;
+    return QDir(request.outDir).filePath(QFileInfo(log).completeBaseName() + ".csv");
+}
+
+bool isInput(const QString &output, const DecodeTask &task, const QString &candbPath)
+{
+    const std::string path = QFile::encodeName(output).toStdString();
+    return sameFile(path, task.input.readPath) ||
+           sameFile(path, QFile::encodeName(task.logPath).toStdString()) ||
+           sameFile(path, QFile::encodeName(candbPath).toStdString());
+}
+
+// The logs and their tables, every problem reported; nothing when any log cannot be taken or two
+// tables would get one name.
+std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
+{
+    bool ok = true;
+    if (!request.outDir.isEmpty() && !QDir(request.outDir).exists()) {
+        report(request.outDir + ": Output folder not correct!");
+        ok = false;
+    }
+    std::vector<DecodeTask> tasks;
+    std::map<QString, QString> logOfOutput;
+    for (const QString &log : request.logs) {
+        DecodeTask task;
+        task.logPath = log;
+        task.input = prepareLogInput(log);
+        task.outputPath = outputPathFor(request, log);
+        if (!task.input.ready()) {
+            report(log + ": " + task.input.problem);
+            ok = false;
+        } else if (task.outputPath != "-" && isInput(task.outputPath, task, request.candbPath)) {
+            report(task.outputPath + ": Output file is an input file!");
+            ok = false;
+        }
+        const QString key = QDir::cleanPath(QDir(task.outputPath).absolutePath());
+        const auto [earlier, added] = logOfOutput.emplace(key, log);
+        if (!added) {
+            report(QString("%1 and %2 would both be converted into %3")
+                       .arg(earlier->second, log, task.outputPath));
+            ok = false;
+        }
+        tasks.push_back(std::move(task));
+    }
+    if (!ok)
+        return std::nullopt;
+    return tasks;
+}
+
+uint64_t bytesToRead(const std::vector<DecodeTask> &tasks, bool smart)
+{
+    uint64_t total = 0;
+    for (const DecodeTask &task : tasks)
+        total += uint64_t(QFileInfo(QFile::decodeName(task.input.readPath.c_str())).size());
+    return smart ? 2 * total : total;
+}
+
+void convertTask(DecodeTask &task, const Candb &candb, const ConversionJob &common,
+                 ProgressLine *progress, size_t slot)
+{
+    ConversionJob job = common;
+    job.logPath = task.input.readPath;
+    job.outputPath = QFile::encodeName(task.outputPath).toStdString();
+    ConversionHooks hooks;
+    if (progress)
+        hooks.bytesRead = [progress, slot](uint64_t bytes) { progress->setRead(slot, bytes); };
+    const auto started = std::chrono::steady_clock::now();
+    if (task.outputPath == "-") {
+        StandardOutputFiles files;
+        task.summary = convertLog(candb, job, hooks, files);
+    } else {
+        task.summary = convertLog(candb, job, hooks);
+    }
+    task.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+void convertAll(std::vector<DecodeTask> &tasks, const Candb &candb, const ConversionJob &common,
+                int jobs, bool showProgress)
+{
+    std::optional<ProgressLine> progress;
+    if (showProgress)
+        progress.emplace(tasks.size(), bytesToRead(tasks, common.smart));
+    ProgressLine *shown = progress ? &*progress : nullptr;
+    std::function<void()> redraw;
+    if (shown)
+        redraw = [shown] { shown->draw(); };
+    runInParallel(
+        tasks.size(), jobs, [&](size_t i) { convertTask(tasks[i], candb, common, shown, i); },
+        redraw);
+    if (shown)
+        shown->clear();
+}
+
+// One closing line per log, and one that names the logs that failed; the exit status.
+int reportTasks(const std::vector<DecodeTask> &tasks, bool quiet)
+{
+    QStringList failed;
+    for (const DecodeTask &task : tasks) {
+        const ConversionSummary &summary = task.summary;
+        if (summary.outcome != ConversionOutcome::Finished) {
+            report(task.logPath + ": " + conversionOutcomeText(summary.outcome));
+            failed << task.logPath;
+        } else if (!quiet) {
+            report(QString("%1: %2 frames, %3 rows, %4 columns, %5 s")
+                       .arg(task.logPath)
+                       .arg(summary.frames)
+                       .arg(summary.rows)
+                       .arg(summary.columns)
+                       .arg(QString::number(task.seconds, 'f', 2)));
+        }
+    }
+    if (failed.isEmpty())
+        return kExitSuccess;
+    if (tasks.size() > 1)
+        report(QString("%1 of %2 logs failed: %3")
+                   .arg(failed.size())
+                   .arg(tasks.size())
+                   .arg(failed.join(", ")));
+    return kExitFailure;
+}
+
+} // namespace
+
+int runDecode(const QStringList &arguments)
+{
+    CommandLine line("decode", "Converts logs into tables of physical values, as the window's "
+                               "Decoder does, several at a time.");
+    addOptions(line.parser);
+    DecodeRequest request;
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    if (const std::optional<int> status = readRequest(line, request))
+        return *status;
+
+    // The window's order: the Candb file first, then the frequency and the logs.
+    const CandbFile candbFile = readDatabaseInput(request.candbPath);
+    if (!candbFile.document) {
+        report(request.candbPath + ": " + invalidCandbText(candbFile.problem));
+        return kExitFailure;
+    }
+    const Candb candb = readCandb(*candbFile.document);
+    const FrequencyCheck frequency = checkFrequency(request.frequencyText);
+    if (!frequency.problem.isEmpty())
+        report(frequency.problem);
+    const bool signalsKnown = checkSignalNames(request.signalNames, candb);
+    std::optional<std::vector<DecodeTask>> tasks = planTasks(request);
+    if (!frequency.problem.isEmpty() || !signalsKnown || !tasks)
+        return kExitFailure;
+
+    ConversionJob common;
+    common.periodMicros = periodMicros(frequency.hertz);
+    common.smart = request.smart;
+    for (const QString &name : request.signalNames)
+        common.columns.push_back(name.toStdString());
+
+    const bool showProgress = !request.quiet && isatty(STDERR_FILENO);
+    convertAll(*tasks, candb, common, request.jobs, showProgress);
+    return reportTasks(*tasks, request.quiet);
+}
