@@ -34,7 +34,7 @@ std::optional<ConversionJob> checkDecoderArea(Ui::MainWindow *ui)
     }
     // An empty folder would put the table into the root of the file system.
     if (outputstr.isEmpty() || !QDir(outputstr).exists()) {
-        showError("Output folder not correct!");
+        showError(kOutputFolderNotCorrect);
         condition = false;
     }
     if (OutNamestr.isEmpty()) {
@@ -48,7 +48,7 @@ std::optional<ConversionJob> checkDecoderArea(Ui::MainWindow *ui)
     job.logPath = QFile::encodeName(logstr).toStdString();
     job.outputPath = QFile::encodeName(outputstr + "/" + OutNamestr).toStdString();
     if (isNamedInput(job.outputPath)) {
-        showError("Output file is an input file!");
+        showError(kOutputIsInput);
         return std::nullopt;
     }
     job.periodMicros = periodMicros(frequency.hertz);

@@ -168,7 +168,7 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 {
     bool ok = true;
     if (!request.outDir.isEmpty() && !QDir(request.outDir).exists()) {
-        report(request.outDir + ": Output folder not correct!");
+        report(request.outDir + ": " + kOutputFolderNotCorrect);
         ok = false;
     }
     std::vector<DecodeTask> tasks;
@@ -182,7 +182,7 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
             report(log + ": " + task.input.problem);
             ok = false;
         } else if (task.outputPath != "-" && isInput(task.outputPath, task, request.candbPath)) {
-            report(task.outputPath + ": Output file is an input file!");
+            report(task.outputPath + ": " + kOutputIsInput);
             ok = false;
         }
         const QString key = QDir::cleanPath(QDir(task.outputPath).absolutePath());

@@ -70,7 +70,7 @@ QString conversionOutcomeText(ConversionOutcome outcome)
     case ConversionOutcome::LogReadFailed:
         return kLogNotCorrected;
     case ConversionOutcome::OutputIsLog:
-        return "Output file is an input file!";
+        return kOutputIsInput;
     case ConversionOutcome::OutputNotCreated:
         return "Errore nella creazione del file!";
     case ConversionOutcome::WriteFailed:

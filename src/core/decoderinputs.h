@@ -33,6 +33,9 @@ inline uint32_t periodMicros(uint32_t hertz)
 // A log path the Decoder takes: an existing file whose path holds ".qvl" anywhere.
 bool isLogFilePath(const QString &path);
 constexpr char kLogNotCorrected[] = "LogFile not corrected";
+// An output folder that does not exist; an output that would overwrite an input.
+constexpr char kOutputFolderNotCorrect[] = "Output folder not correct!";
+constexpr char kOutputIsInput[] = "Output file is an input file!";
 
 // A Candb file read and checked in full, or why it cannot be used.
 struct CandbFile
