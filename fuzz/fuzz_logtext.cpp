@@ -26,9 +26,9 @@ std::string written(const std::vector<LogFrame> &frames, LogTextFormat format)
     std::vector<char> line(writer.longestLine());
     for (const LogFrame &frame : frames) {
         const CAN_FIFOMailBox_TypeDef record = readMailbox(encodeRecord(frame).data());
-        const char *end = writer.line(line.data(), frame.time, record, 8);
+        char *end = writer.line(line.data(), frame.time, record, 8);
         check(size_t(end - line.data()) <= line.size(), "a line within its longest");
-        text.append(line.data(), end);
+        text.append(line.data(), size_t(end - line.data()));
     }
     return text + writer.footer();
 }

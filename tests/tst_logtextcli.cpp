@@ -32,6 +32,8 @@ private slots:
     void wrongUsage();
     void importWarnsAndRefuses();
     void outputNeverReplacesTheInput();
+    void decodingATextDecodesItsFrames_data();
+    void decodingATextDecodesItsFrames();
     void textLogsAreReadThroughATemporaryLog();
 };
 
@@ -142,6 +144,30 @@ void LogTextCliTest::outputNeverReplacesTheInput()
         QCOMPARE(run.status, command == "export" ? 1 : 2);
         QCOMPARE(readFile(path("drive.log")), text);
     }
+}
+
+void LogTextCliTest::decodingATextDecodesItsFrames_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("candump") << "vehicle.log";
+    QTest::newRow("asc") << "vehicle.asc";
+}
+
+// Even with the frames cut to their messages' lengths, the table is the one of the .qvl.
+void LogTextCliTest::decodingATextDecodesItsFrames()
+{
+    QFETCH(QString, text);
+    QCOMPARE(
+        runCli({"export", kExampleLog, "--candb", kExampleCandb, "-o", text}, dir->path()).status,
+        0);
+    const QStringList decode = {"decode", "--candb", kExampleCandb, "--quiet", "-o", "-"};
+    const CliRun fromText = runCli(decode + QStringList{text}, dir->path());
+    const CliRun fromLog = runCli(decode + QStringList{kExampleLog}, dir->path());
+    QCOMPARE(fromText.status, 0);
+    QCOMPARE(fromText.err, QByteArray());
+    QCOMPARE(fromText.out.count('\n'), 7385);
+    QVERIFY(fromText.out == fromLog.out);
+    QCOMPARE(files(), QStringList{text});
 }
 
 void LogTextCliTest::textLogsAreReadThroughATemporaryLog()
