@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr uint32_t kLargestStandardId = 0x7FF;
-constexpr uint32_t kLargestExtendedId = 0x1FFFFFFF;
-
 // The whole of `text` as a number in `base`, at most `largest`.
 bool wholeNumber(const std::string &text, int base, uint64_t largest, uint64_t &value)
 {

@@ -1,5 +1,7 @@
 #include "configrules.h"
 
+#include "logfile.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -63,16 +65,14 @@ std::optional<int64_t> triggerRawValue(const Signal &sig, double value)
 
 std::optional<uint32_t> extendedTriggerId(int number)
 {
-    constexpr int kLargestExtendedId = 0x1FFFFFFF;
-    if (number < 0 || number > kLargestExtendedId)
+    if (number < 0 || static_cast<uint32_t>(number) > kLargestExtendedId)
         return std::nullopt;
-    return static_cast<uint32_t>(number) | 0x80000000u;
+    return static_cast<uint32_t>(number) | kExtendedIdFlag;
 }
 
 std::optional<uint32_t> standardTriggerId(int number)
 {
     // A negative number, taken as unsigned, is far above the range.
-    constexpr uint32_t kLargestStandardId = 0x7FF;
     const auto id = static_cast<uint32_t>(number);
     if (id > kLargestStandardId)
         return std::nullopt;

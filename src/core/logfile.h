@@ -32,6 +32,9 @@ struct Log
 
 constexpr size_t kLogRecordSize = 16;
 constexpr uint32_t kExtendedIdFlag = 0x80000000u;
+// The largest identifiers of the two formats: 11 and 29 bits.
+constexpr uint32_t kLargestStandardId = 0x7FF;
+constexpr uint32_t kLargestExtendedId = 0x1FFFFFFF;
 // Where the identifier word keeps its parts.
 constexpr uint32_t kIdeFlag = 4;
 constexpr int kStandardIdShift = 21;

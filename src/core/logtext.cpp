@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kLargestStandardId = 0x7FF;
-constexpr uint32_t kLargestExtendedId = 0x1FFFFFFF;
 // candump writes an error frame with this flag in its 8-digit identifier.
 constexpr uint32_t kCandumpErrorFlag = 0x20000000;
 constexpr uint32_t kLargestCandumpErrorId = 0x3FFFFFFF;

@@ -54,8 +54,8 @@ public:
                uint8_t length) const;
 
 private:
-    // An ASC line: 20 digits of seconds, point, six decimals, 49 more for channel 255, 8 data
-    // bytes and the line break.
+    // Room for the longest line but its channel: an ASC line of an extended frame with 8 data
+    // bytes at the largest time (21 characters) takes 73.
     static constexpr size_t kLongestLineWithoutChannel = 80;
 
     LogTextFormat format;
