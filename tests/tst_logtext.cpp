@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "logtextfiles.h"
 #include "testfiles.h"
 
@@ -106,6 +107,7 @@ private slots:
     void malformedLine_data();
     void malformedLine();
     void failedImportKeepsTheEarlierLog();
+    void fullDiskKeepsEarlierFiles();
     void filesThatAreNoInput();
 };
 
@@ -340,6 +342,30 @@ void LogTextTest::failedImportKeepsTheEarlierLog()
     QCOMPARE(int(fresh.outcome), int(ConversionOutcome::LogReadFailed));
     QVERIFY(!QFile::exists(path("new.qvl")));
     // Nor a temporary file of the writing.
+    QCOMPARE(QDir(dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden), QStringList());
+}
+
+void LogTextTest::fullDiskKeepsEarlierFiles()
+{
+    std::vector<uint64_t> times;
+    const std::vector<LogFrame> frames = wrappingLog(times);
+    QVERIFY(writeLogFile(nativePath(path("log.qvl")), frames));
+    QCOMPARE(int(exportTo(path("log.log"), LogTextFormat::Candump).outcome),
+             int(ConversionOutcome::Finished));
+    QVERIFY(writeFile(path("earlier.qvl"), "earlier log"));
+    QVERIFY(writeFile(path("earlier.asc"), "earlier text"));
+
+    FileSizeLimit full(4096);
+    QVERIFY(full.isActive());
+    QVERIFY(!writeLogFile(nativePath(path("earlier.qvl")), frames));
+    QCOMPARE(int(importLogText(nativePath(path("log.log")), LogTextFormat::Candump, {},
+                               nativePath(path("earlier.qvl")))
+                     .outcome),
+             int(ConversionOutcome::WriteFailed));
+    QCOMPARE(int(exportTo(path("earlier.asc"), LogTextFormat::Asc).outcome),
+             int(ConversionOutcome::WriteFailed));
+    QCOMPARE(readFile(path("earlier.qvl")), QByteArray("earlier log"));
+    QCOMPARE(readFile(path("earlier.asc")), QByteArray("earlier text"));
     QCOMPARE(QDir(dir.path()).entryList({".*"}, QDir::Files | QDir::Hidden), QStringList());
 }
 
