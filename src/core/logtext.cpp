@@ -46,8 +46,6 @@ std::string counted(uint64_t count, const char *one, const char *many)
     return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
-// ---- writing ----
-
 uint8_t dataByte(const CAN_FIFOMailBox_TypeDef &record, int index)
 {
     return uint8_t((index < 4 ? record.RDLR : record.RDHR) >> (8 * (index % 4)));
@@ -91,8 +89,6 @@ char *writeSpaces(char *out, long count)
         *out++ = ' ';
     return out;
 }
-
-// ---- reading ----
 
 // The words of a line, split at blanks.
 class Words
