@@ -25,8 +25,6 @@ private:
 
 private slots:
     void init() { dir.reset(new QTemporaryDir); }
-    void exampleThereAndBack_data();
-    void exampleThereAndBack();
     void lengthsFromTheDatabase();
     void wrongUsage_data();
     void wrongUsage();
@@ -36,31 +34,6 @@ private slots:
     void decodingATextDecodesItsFrames();
     void textLogsAreReadThroughATemporaryLog();
 };
-
-void LogTextCliTest::exampleThereAndBack_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("firstFrame");
-    QTest::newRow("candump") << "vehicle.log" << QByteArray("(2.500296) can0 0C0#D00C500014660100");
-    QTest::newRow("asc") << "vehicle.asc"
-                         << QByteArray("   2.500296 1  C0              Rx   d 8 D0 0C 50 00 14 "
-                                       "66 01 00");
-}
-
-void LogTextCliTest::exampleThereAndBack()
-{
-    QFETCH(QString, text);
-    QFETCH(QByteArray, firstFrame);
-    const CliRun exported = runCli({"export", kExampleLog, "-o", text}, dir->path());
-    QCOMPARE(exported.status, 0);
-    QCOMPARE(exported.err, QByteArray());
-    QVERIFY(readFile(path(text)).contains(firstFrame + '\n'));
-
-    const CliRun imported = runCli({"import", text, "-o", "back.qvl"}, dir->path());
-    QCOMPARE(imported.status, 0);
-    QCOMPARE(imported.err, QByteArray());
-    QCOMPARE(readFile(path("back.qvl")), readFile(kExampleLog));
-}
 
 void LogTextCliTest::lengthsFromTheDatabase()
 {
@@ -123,7 +96,8 @@ void LogTextCliTest::importWarnsAndRefuses()
     QCOMPARE(odd.status, 0);
     QCOMPARE(odd.err,
              QByteArray("quorvane-cli: odd.log: skipped 1 remote frame, 1 CAN FD frame\n"));
-    QCOMPARE(readFile(path("odd.qvl")).size(), 16);
+    QVERIFY(writeLogFile(nativePath(path("expected.qvl")), {LogFrame{0x123, false, 1200000, {1}}}));
+    QCOMPARE(readFile(path("odd.qvl")), readFile(path("expected.qvl")));
 
     QVERIFY(writeFile(path("bad.asc"), "base hex timestamps absolute\n1.0 1 123 Rx d 2 11\n"));
     const CliRun bad = runCli({"import", "bad.asc", "-o", "bad.qvl"}, dir->path());
