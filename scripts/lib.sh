@@ -12,12 +12,12 @@
 
 QUORVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# Everything needed to build, test and run on Debian 12. locales-all: tests convert under a
-# German locale; xvfb and xauth: to run the window on a machine without a screen; fonts: so
-# the window has readable text on a bare system.
+# Everything needed to build, test and run on Debian 12. qt6-svg-dev: quorvane-cli's plots in SVG;
+# locales-all: tests convert under a German locale; xvfb and xauth: to run the window on a machine
+# without a screen; fonts: so the window and the plots have readable text on a bare system.
 QUORVANE_PACKAGES=(
     g++ cmake ninja-build
-    qt6-base-dev nlohmann-json3-dev
+    qt6-base-dev qt6-svg-dev nlohmann-json3-dev
     locales-all
     xvfb xauth fonts-dejavu-core
 )

@@ -82,6 +82,7 @@ private slots:
     void signalTrigger();
     void signalTriggerWithoutSignal_data();
     void signalTriggerWithoutSignal();
+    void signalPastTheLoggedBytesIsRefused();
     void triggerFieldsStayAcrossGenerations();
     void filterValuesComeFromTheRecord();
     void generatorIsDisabledOnlyWhileTheFileIsWritten();
@@ -458,6 +459,21 @@ void TestConfigurator::signalTriggerWithoutSignal()
     QCOMPARE(child<QTextEdit>(*window, "valueTrig")->toPlainText(), value);
 }
 
+// The logger compares 8-bit bit numbers within the 8 logged bytes: bit 64 is no bit of a frame.
+void TestConfigurator::signalPastTheLoggedBytesIsRefused()
+{
+    Signal sig = unsignedByte(1, 0);
+    sig.start_bit = sig.lsb = 64;
+    sig.msb = 71;
+    setText("speed1", "500000");
+    click("En2");
+    chooseSignalTrigger(sig, "1");
+    QCOMPARE(generate(), QStringList{"Trigger signal out of the frame!"});
+    QCOMPARE(shown.first().icon, QMessageBox::Critical);
+    QVERIFY(!QFile::exists(folder->filePath("config.qvc")));
+    QCOMPARE(canSet.trigStm32.mode, uint8_t(0));
+}
+
 void TestConfigurator::triggerFieldsStayAcrossGenerations()
 {
     setText("speed1", "500000");
@@ -578,8 +594,9 @@ void TestConfigurator::signalTriggerFromTheListEndToEnd()
 
     QCOMPARE(generate(), QStringList{"Config write correctly!"});
     const QByteArray trigger = readFile(folder->filePath("config.qvc")).mid(64);
-    // id, dlc, isExt, start, msb, lsb, size, signed, little; reserved; raw -123; mode; operation
-    QCOMPARE(trigger.toHex(' '), QByteArray::fromHex("30020080 06 00 0d 0d 14 0a 01 00 00000000"
+    // id, dlc, isExt, start, msb, lsb, size, signed, little; reserved; raw -123; mode; operation.
+    // The message's identifier is extended, and so is the trigger.
+    QCOMPARE(trigger.toHex(' '), QByteArray::fromHex("30020080 06 01 0d 0d 14 0a 01 00 00000000"
                                                      "85ffffffffffffff 03 04 000000000000")
                                      .toHex(' '));
 }

@@ -2,6 +2,7 @@
 
 #include "candb.h"
 #include "candecoder.h"
+#include "configgeneration.h"
 #include "ui_mainwindow.h"
 
 Signal listedSignal(const QString &name)
@@ -21,13 +22,12 @@ void GenerateList(json jsonObject, Ui::MainWindow *ui)
     QComboBox *list = ui->comboBox;
     list->clear();
     list->blockSignals(true);
-    mp.clear();
+    // One item per signal read, even for a name that several messages define.
     for (const CandbMessage &message : candb.messages) {
-        for (const Signal &sig : message.signalList) {
+        for (const Signal &sig : message.signalList)
             list->addItem(QObject::tr(sig.name.c_str()));
-            mp.emplace(sig.name, sig); // keeps the first definition of a name
-        }
     }
+    mp = triggerSignals(candb);
     list->blockSignals(false);
     list->model()->sort(0, Qt::AscendingOrder);
     list->setCurrentIndex(0);

@@ -1,8 +1,10 @@
 #include "commands.h"
 
+#include "configcommands.h"
 #include "decodecommand.h"
 #include "infocommand.h"
 #include "logtextcommands.h"
+#include "plotcommand.h"
 
 const std::vector<Command> &allCommands()
 {
@@ -11,6 +13,9 @@ const std::vector<Command> &allCommands()
         {"info", "Tell what logs hold, before converting them", runInfo},
         {"export", "Write a log as a candump log or a Vector ASC file", runExport},
         {"import", "Turn a candump log or a Vector ASC file into a .qvl log", runImport},
+        {"make-config", "Write the logger's configuration file (config.qvc)", runMakeConfig},
+        {"show-config", "Print what a configuration file holds", runShowConfig},
+        {kPlotCommandName, "Draw a table's signals as step plots, in PNG or SVG", runPlot},
     };
     return commands;
 }

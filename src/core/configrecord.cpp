@@ -4,42 +4,9 @@
 
 #include <type_traits>
 
+using namespace ConfigLayout;
+
 namespace {
-
-// Offsets of the fields within one 32-byte bus block and within the trigger block.
-enum BusOffset : size_t
-{
-    kPre = 0,
-    kBs1 = 4,
-    kBs2 = 8,
-    kIdType = 12,
-    kCanMode = 13,
-    kCanEn = 14,
-    kMaskMode = 15,
-    kFilterIdHigh = 16,
-    kFilterIdLow = 20,
-    kFilterMaskIdHigh = 24,
-    kFilterMaskIdLow = 28,
-};
-
-enum TriggerOffset : size_t
-{
-    kId = 0,
-    kDlc = 4,
-    kIsExt = 5,
-    kStartBit = 6,
-    kMsb = 7,
-    kLsb = 8,
-    kSize = 9,
-    kIsSigned = 10,
-    kIsLittleEndian = 11,
-    kRawValue = 16,
-    kMode = 24,
-    kOperation = 25,
-};
-
-constexpr size_t kBlockSize = 32;
-constexpr size_t kTriggerStart = 2 * kBlockSize;
 
 template <typename T> void put(ConfigImage &image, size_t at, T value)
 {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // Settings of one bus, 32 bytes in the file.
 struct Conf
@@ -46,6 +47,51 @@ struct Config
 
 constexpr size_t kConfigFileSize = 96;
 using ConfigImage = std::array<uint8_t, kConfigFileSize>;
+
+// Where each field stands in the file.
+namespace ConfigLayout {
+
+constexpr size_t kBlockSize = 32;
+constexpr size_t kTriggerStart = 2 * kBlockSize;
+
+// Offsets within one bus block, which starts at 0 for bus 1 and at kBlockSize for bus 2.
+enum BusOffset : size_t
+{
+    kPre = 0,
+    kBs1 = 4,
+    kBs2 = 8,
+    kIdType = 12,
+    kCanMode = 13,
+    kCanEn = 14,
+    kMaskMode = 15,
+    kFilterIdHigh = 16,
+    kFilterIdLow = 20,
+    kFilterMaskIdHigh = 24,
+    kFilterMaskIdLow = 28,
+};
+
+// Offsets within the trigger block, which starts at kTriggerStart.
+enum TriggerOffset : size_t
+{
+    kId = 0,
+    kDlc = 4,
+    kIsExt = 5,
+    kStartBit = 6,
+    kMsb = 7,
+    kLsb = 8,
+    kSize = 9,
+    kIsSigned = 10,
+    kIsLittleEndian = 11,
+    kRawValue = 16,
+    kMode = 24,
+    kOperation = 25,
+};
+
+// The bytes the firmware does not read, [from, to) within their block; always zero.
+constexpr std::pair<size_t, size_t> kBusReserved{2, 4};
+constexpr std::pair<size_t, size_t> kTriggerReserved[2]{{12, 16}, {26, 32}};
+
+} // namespace ConfigLayout
 
 // The 96 bytes of the file: little-endian on any host, reserved bytes zero.
 ConfigImage serializeConfig(const Config &config);

@@ -3,28 +3,38 @@
 #include "logfile.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <utility>
 
 std::optional<uint16_t> prescalerForBitRate(uint32_t bitRate)
 {
-    // Each prescaler is 54 MHz / (18 quanta * bit rate), rounded for 83333 and 33333.
-    static constexpr std::array<std::pair<uint32_t, uint16_t>, 8> table{{
-        {1000000, 3},
-        {500000, 6},
-        {250000, 12},
-        {125000, 24},
-        {100000, 30},
-        {83333, 36},
-        {50000, 60},
-        {33333, 90},
-    }};
-    for (const auto &[rate, prescaler] : table) {
-        if (rate == bitRate)
-            return prescaler;
+    for (const BitRate &entry : kBitRates) {
+        if (entry.bitsPerSecond == bitRate)
+            return entry.prescaler;
     }
     return std::nullopt;
+}
+
+std::optional<uint32_t> bitRateForPrescaler(uint16_t prescaler)
+{
+    for (const BitRate &entry : kBitRates) {
+        if (entry.prescaler == prescaler)
+            return entry.bitsPerSecond;
+    }
+    return std::nullopt;
+}
+
+std::string bitRateList()
+{
+    std::string list;
+    for (const BitRate &entry : kBitRates)
+        list += (list.empty() ? "" : ",") + std::to_string(entry.bitsPerSecond);
+    return list;
+}
+
+bool fitsLoggedFrame(const Signal &sig)
+{
+    const auto inFrame = [](int bit) { return bit >= 0 && bit <= kLastLoggedBit; };
+    return inFrame(sig.msb) && inFrame(sig.lsb);
 }
 
 PhysicalRange physicalRange(const Signal &sig)
@@ -83,7 +93,7 @@ void setSignalTrigger(SignalSTM32 &trigger, const Signal &sig, int64_t rawValue,
 {
     trigger.ID = sig.ID;
     trigger.DLC = sig.DLC;
-    trigger.isExt = sig.isExt;
+    trigger.isExt = (sig.ID & kExtendedIdFlag) ? 1 : 0;
     trigger.start_bit = static_cast<uint8_t>(sig.start_bit);
     trigger.msb = static_cast<uint8_t>(sig.msb);
     trigger.lsb = static_cast<uint8_t>(sig.lsb);

@@ -1,0 +1,349 @@
+#include "plotpainter.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPolygonF>
+#include <QRegularExpression>
+#include <QSvgGenerator>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kTopMargin = 8;
+constexpr int kHeaderHeight = 30;
+constexpr int kLeftMargin = 96;
+constexpr int kRightMargin = 24;
+constexpr int kTimeAxisHeight = 44;
+constexpr int kBandGap = 10;
+constexpr int kLabelHeight = 18;
+constexpr int kTickGap = 6;
+constexpr double kMarginInBox = 6; // keeps the extremes off the box's edges
+
+const QColor kFrameColor(0xb0, 0xb0, 0xb0);
+const QColor kGridColor(0xe4, 0xe4, 0xe4);
+const QColor kTextColor(0x30, 0x30, 0x30);
+const QColor kNoteColor(0x70, 0x70, 0x70);
+// Distinct on white and to most colour-blind eyes.
+const QColor kLineColors[] = {{0x1f, 0x77, 0xb4}, {0xd6, 0x27, 0x28}, {0x2c, 0xa0, 0x2c},
+                              {0x94, 0x67, 0xbd}, {0xff, 0x7f, 0x0e}, {0x8c, 0x56, 0x4b},
+                              {0xe3, 0x77, 0xc2}, {0x17, 0xbe, 0xcf}};
+
+QFont textFont(int pixels, bool bold = false)
+{
+    QFont font("DejaVu Sans");
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+// Round values for the ticks of an axis from `low` to `high`: steps of 1, 2 or 5 times a power
+// of ten, about `wanted` of them, and the decimals their labels need.
+struct Ticks
+{
+    std::vector<double> values;
+    int decimals = 0;
+};
+
+Ticks roundTicks(double low, double high, int wanted)
+{
+    Ticks ticks;
+    const double rough = (high - low) / std::max(wanted, 1);
+    if (!(rough > 0) || !std::isfinite(rough))
+        return ticks;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
+    const double ratio = rough / magnitude;
+    const double step = magnitude * (ratio < 1.5 ? 1 : ratio < 3 ? 2 : ratio < 7 ? 5 : 10);
+    ticks.decimals = std::clamp(int(-std::floor(std::log10(step))), 0, 12);
+    const int kMostTicks = 50;
+    for (double k = std::ceil(low / step); k * step <= high && ticks.values.size() < kMostTicks;
+         ++k)
+        ticks.values.push_back(k * step + 0.0); // + 0.0 turns -0 into 0: no "-0" label
+    return ticks;
+}
+
+QString tickText(double value, int decimals)
+{
+    return std::abs(value) < 1e12 ? QString::number(value, 'f', decimals)
+                                  : QString::number(value, 'g', 6);
+}
+
+// A value as the table holds it, without trailing zeros.
+QString valueText(double value)
+{
+    return QString::number(value, 'g', 12);
+}
+
+// The vertical scale of a band: a signal's lowest to highest value over its box, or a constant
+// signal across the middle.
+class ValueScale
+{
+public:
+    ValueScale(const std::vector<PixelSpan> &spans, const QRectF &box) : box(box)
+    {
+        for (const PixelSpan &span : spans) {
+            if (!span.empty()) {
+                low = std::min(low, span.min);
+                high = std::max(high, span.max);
+            }
+        }
+    }
+    bool constant() const { return low == high; }
+    double y(double value) const
+    {
+        if (constant())
+            return box.center().y();
+        const double usable = box.height() - 2 * kMarginInBox;
+        return box.bottom() - kMarginInBox - (value - low) / (high - low) * usable;
+    }
+
+    double low = HUGE_VAL;
+    double high = -HUGE_VAL;
+
+private:
+    QRectF box;
+};
+
+double timeX(double time, const TimeRange &range, const QRectF &box)
+{
+    return box.left() + (time - range.from) / (range.to - range.from) * box.width();
+}
+
+// Adds a point to a line; a level held over many pixel columns stays one segment.
+void extend(QPolygonF &line, QPointF point)
+{
+    const qsizetype count = line.size();
+    if (count >= 1 && line[count - 1] == point)
+        return;
+    if (count >= 2 && line[count - 1].y() == point.y() && line[count - 2].y() == point.y())
+        line[count - 1] = point;
+    else
+        line << point;
+}
+
+// The steps of one signal: in each pixel column a vertical stroke over every value it held there,
+// ending at its last value, which is held on to the next column. Empty columns break the line.
+void drawSteps(QPainter &painter, const std::vector<PixelSpan> &spans, const ValueScale &scale,
+               const QRectF &box)
+{
+    QPolygonF line;
+    for (size_t pixel = 0; pixel <= spans.size(); ++pixel) {
+        if (pixel == spans.size() || spans[pixel].empty()) {
+            painter.drawPolyline(line);
+            line.clear();
+            continue;
+        }
+        const PixelSpan &span = spans[pixel];
+        const double x = box.left() + double(pixel) + 0.5;
+        extend(line, {x, scale.y(span.first)});
+        if (span.min != span.max) {
+            const bool rising = span.first <= span.last;
+            line << QPointF(x, scale.y(rising ? span.min : span.max))
+                 << QPointF(x, scale.y(rising ? span.max : span.min));
+            line << QPointF(x, scale.y(span.last));
+        }
+        extend(line, {x + 1, scale.y(span.last)});
+    }
+}
+
+void drawTimeGrid(QPainter &painter, const Ticks &times, const TimeRange &range, const QRectF &box)
+{
+    painter.setPen(QPen(kGridColor, 1));
+    for (double time : times.values) {
+        const double x = std::round(timeX(time, range, box)) + 0.5;
+        painter.drawLine(QPointF(x, box.top()), QPointF(x, box.bottom()));
+    }
+}
+
+void drawValueTicks(QPainter &painter, const ValueScale &scale, const QRectF &box,
+                    const QRectF &margin)
+{
+    const Ticks ticks = scale.constant()
+                            ? Ticks{{scale.low}, 0}
+                            : roundTicks(scale.low, scale.high, int(box.height() / 32) + 1);
+    painter.setFont(textFont(11));
+    for (double value : ticks.values) {
+        const double y = std::round(scale.y(value)) + 0.5;
+        painter.setPen(QPen(kGridColor, 1));
+        painter.drawLine(QPointF(box.left(), y), QPointF(box.right(), y));
+        painter.setPen(kTextColor);
+        const QString text = scale.constant() ? valueText(value) : tickText(value, ticks.decimals);
+        painter.drawText(QRectF(margin.left(), y - 8, margin.width() - kTickGap, 16),
+                         Qt::AlignRight | Qt::AlignVCenter, text);
+    }
+}
+
+void drawLabels(QPainter &painter, const QRectF &strip, const QString &name,
+                const ValueScale &scale, const QColor &color)
+{
+    painter.setFont(textFont(13, true));
+    painter.setPen(color);
+    painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter, name);
+    painter.setFont(textFont(12));
+    painter.setPen(kTextColor);
+    const QString extremes =
+        scale.constant()
+            ? QString("constant %1").arg(valueText(scale.low))
+            : QString("min %1   max %2").arg(valueText(scale.low), valueText(scale.high));
+    painter.drawText(strip, Qt::AlignRight | Qt::AlignVCenter, extremes);
+}
+
+void drawBand(QPainter &painter, const PlotLayout &layout, int band, const QString &name,
+              const std::vector<PixelSpan> &spans, const Ticks &times, const TimeRange &range)
+{
+    const QRectF box = layout.box(band);
+    const ValueScale scale(spans, box);
+    const QColor color = kLineColors[size_t(band) % std::size(kLineColors)];
+    drawTimeGrid(painter, times, range, box);
+    drawValueTicks(painter, scale, box, layout.tickMargin(band));
+    painter.setPen(QPen(kFrameColor, 1));
+    painter.drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
+    painter.setPen(QPen(color, 1.5));
+    drawSteps(painter, spans, scale, box);
+    drawLabels(painter, layout.labelStrip(band), name, scale, color);
+}
+
+void drawTimeAxis(QPainter &painter, const PlotLayout &layout, const Ticks &times,
+                  const TimeRange &range)
+{
+    const QRectF axis = layout.timeAxis();
+    const QRectF lastBox = layout.box(layout.bands() - 1);
+    painter.setFont(textFont(11));
+    painter.setPen(kTextColor);
+    for (double time : times.values) {
+        const double x = timeX(time, range, lastBox);
+        painter.drawLine(QPointF(x, axis.top()), QPointF(x, axis.top() + 4));
+        painter.drawText(QRectF(x - 60, axis.top() + 5, 120, 16), Qt::AlignHCenter | Qt::AlignTop,
+                         tickText(time, times.decimals));
+    }
+    painter.setFont(textFont(12));
+    painter.drawText(axis, Qt::AlignRight | Qt::AlignBottom, "time (s)");
+}
+
+void drawHeader(QPainter &painter, const QRectF &header, const PlotCaption &caption)
+{
+    painter.setPen(kTextColor);
+    painter.setFont(textFont(16, true));
+    painter.drawText(header, Qt::AlignHCenter | Qt::AlignVCenter, caption.title);
+    painter.setPen(kNoteColor);
+    painter.setFont(textFont(12));
+    painter.drawText(header, Qt::AlignRight | Qt::AlignVCenter, caption.note);
+}
+
+void paintPlot(QPainter &painter, const PlotLayout &layout, const PlotCaption &caption,
+               const TablePlot &plot)
+{
+    painter.fillRect(QRect(QPoint(), layout.size()), Qt::white);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    drawHeader(painter, layout.header(), caption);
+    const Ticks times =
+        roundTicks(plot.range.from, plot.range.to, std::max(2, layout.columns() / 130));
+    for (int band = 0; band < layout.bands(); ++band)
+        drawBand(painter, layout, band, caption.names[size_t(band)], plot.spans[size_t(band)],
+                 times, plot.range);
+    drawTimeAxis(painter, layout, times, plot.range);
+}
+
+// The generator gives the image's size in millimetres, which viewers turn into pixels at
+// different resolutions; in pixels it is the size asked for everywhere.
+QByteArray inPixels(QByteArray svg, QSize size)
+{
+    static const QRegularExpression millimetres(R"(<svg width="[0-9.]+mm" height="[0-9.]+mm")");
+    const QRegularExpressionMatch match = millimetres.match(QString::fromLatin1(svg.left(200)));
+    if (match.hasMatch())
+        svg.replace(match.capturedStart(), match.capturedLength(),
+                    QString(R"(<svg width="%1" height="%2")")
+                        .arg(size.width())
+                        .arg(size.height())
+                        .toLatin1());
+    return svg;
+}
+
+} // namespace
+
+PlotLayout::PlotLayout(QSize size, int bands)
+    : imageSize(size), bandCount(bands),
+      plotArea(kLeftMargin, kTopMargin + kHeaderHeight, size.width() - kLeftMargin - kRightMargin,
+               size.height() - kTopMargin - kHeaderHeight - kTimeAxisHeight)
+{
+}
+
+QRectF PlotLayout::band(int index) const
+{
+    // Whole pixels, so that frames and grid lines fall on pixel boundaries.
+    const double height = std::floor((plotArea.height() - kBandGap * (bandCount - 1)) / bandCount);
+    return QRectF(plotArea.left(), plotArea.top() + index * (height + kBandGap), plotArea.width(),
+                  height);
+}
+
+QRectF PlotLayout::labelStrip(int band) const
+{
+    const QRectF whole = this->band(band);
+    return QRectF(whole.left(), whole.top(), whole.width(), kLabelHeight);
+}
+
+QRectF PlotLayout::box(int band) const
+{
+    return this->band(band).adjusted(0, kLabelHeight, 0, 0);
+}
+
+QRectF PlotLayout::tickMargin(int band) const
+{
+    const QRectF inside = box(band);
+    return QRectF(0, inside.top(), kLeftMargin, inside.height());
+}
+
+QRectF PlotLayout::header() const
+{
+    return QRectF(kLeftMargin, kTopMargin, plotArea.width(), kHeaderHeight);
+}
+
+QRectF PlotLayout::timeAxis() const
+{
+    const double top = box(bandCount - 1).bottom();
+    return QRectF(kLeftMargin, top, plotArea.width(), imageSize.height() - top - 4);
+}
+
+QSize PlotLayout::minimumSize(int bands)
+{
+    return QSize(kLeftMargin + kMinColumns + kRightMargin,
+                 kTopMargin + kHeaderHeight + kTimeAxisHeight +
+                     bands * (kLabelHeight + kMinBoxHeight) + (bands - 1) * kBandGap);
+}
+
+QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot)
+{
+    QImage image(layout.size(), QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    QPainter painter(&image);
+    paintPlot(painter, layout, caption, plot);
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, "PNG") ? bytes : QByteArray();
+}
+
+QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    // At the 96 pixels per inch of CSS, so that text has the size it has in a PNG.
+    generator.setResolution(96);
+    generator.setSize(layout.size());
+    generator.setViewBox(QRect(QPoint(), layout.size()));
+    generator.setTitle(caption.title);
+    QPainter painter(&generator);
+    paintPlot(painter, layout, caption, plot);
+    painter.end();
+    return inPixels(bytes, layout.size());
+}

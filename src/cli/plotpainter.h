@@ -1,0 +1,59 @@
+#pragma once
+
+#include "plotdata.h"
+
+#include <QByteArray>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+#include <vector>
+
+// Step plots of a table's signals, one band each over a shared time axis, drawn with QPainter.
+
+// Where the parts of the picture go. The plot area's width is the number of pixel columns the
+// table is reduced to, so it is known before the table is read.
+class PlotLayout
+{
+public:
+    PlotLayout(QSize size, int bands);
+
+    QSize size() const { return imageSize; }
+    int bands() const { return bandCount; }
+    // The plot area's width in pixels: one pixel column of the reduction each.
+    int columns() const { return int(plotArea.width()); }
+    // A band: a strip for its labels above the box its line is drawn in.
+    QRectF labelStrip(int band) const;
+    QRectF box(int band) const;
+    QRectF header() const;
+    QRectF timeAxis() const;
+    // Left of the plot area, where the value ticks are written.
+    QRectF tickMargin(int band) const;
+
+    // The image is too small when a band's box would be lower than this, or the plot area
+    // narrower.
+    static constexpr int kMinBoxHeight = 40;
+    static constexpr int kMinColumns = 200;
+    // The least width and height the bands need.
+    static QSize minimumSize(int bands);
+
+private:
+    QRectF band(int index) const;
+
+    QSize imageSize;
+    int bandCount;
+    QRectF plotArea;
+};
+
+// Everything a picture shows besides the reduced table.
+struct PlotCaption
+{
+    QString title;              // may be empty
+    QString note;               // e.g. how many signals were left out; may be empty
+    std::vector<QString> names; // one per band
+};
+
+// The picture as the bytes of its file; empty when it could not be made (a PNG too large for the
+// memory there is).
+QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);
+QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);
