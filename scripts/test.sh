@@ -15,7 +15,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 SANITIZERS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-FUZZ_TARGETS=(fuzz_candb fuzz_conversion fuzz_configrecord fuzz_plottable fuzz_dbc)
+FUZZ_TARGETS=(fuzz_candb fuzz_conversion fuzz_configrecord fuzz_plottable fuzz_dbc fuzz_logtext)
 
 # One pass: a build tree with its own CMake arguments, then all its tests.
 test_pass() {

@@ -4,6 +4,7 @@
 #include "dbccommand.h"
 #include "decodecommand.h"
 #include "infocommand.h"
+#include "logtextcommands.h"
 #include "plotcommand.h"
 
 const std::vector<Command> &allCommands()
@@ -12,6 +13,8 @@ const std::vector<Command> &allCommands()
         {"decode", "Convert logs into tables of signal values", runDecode},
         {"info", "Tell what logs hold, before converting them", runInfo},
         {"candb-from-dbc", "Convert a DBC file into a Candb file", runCandbFromDbc},
+        {"export", "Write a log as a candump log or a Vector ASC file", runExport},
+        {"import", "Turn a candump log or a Vector ASC file into a .qvl log", runImport},
         {"make-config", "Write the logger's configuration file (config.qvc)", runMakeConfig},
         {"show-config", "Print what a configuration file holds", runShowConfig},
         {kPlotCommandName, "Draw a table's signals as step plots, in PNG or SVG", runPlot},

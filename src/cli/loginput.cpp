@@ -1,15 +1,67 @@
 #include "loginput.h"
 
+#include "commandline.h"
 #include "decoderinputs.h"
 
+#include <QDir>
 #include <QFile>
+
+namespace {
+
+std::string nativePath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+LogInput refused(const QString &problem)
+{
+    LogInput input;
+    input.problem = problem;
+    return input;
+}
+
+// The temporary file is made in the system's folder for them, never beside the user's files.
+LogInput importedLogInput(const QString &path, LogTextFormat format)
+{
+    auto temporary = std::make_shared<QTemporaryFile>(QDir::tempPath() + "/quorvane-XXXXXX.qvl");
+    if (!temporary->open())
+        return refused("cannot make a temporary file in " + QDir::tempPath());
+    temporary->close(); // the import replaces it; its name stays ours until it is removed
+    const std::string readPath = nativePath(temporary->fileName());
+    const LogTextSummary summary = importLogText(nativePath(path), format, {}, readPath);
+    if (summary.outcome != ConversionOutcome::Finished)
+        return refused(importProblemText(summary));
+    reportSkippedLines(path, summary.skipped);
+    LogInput input;
+    input.readPath = readPath;
+    input.temporary = std::move(temporary);
+    return input;
+}
+
+} // namespace
 
 LogInput prepareLogInput(const QString &path)
 {
+    LogTextFormat format;
+    if (logTextFormatOfPath(nativePath(path), format))
+        return importedLogInput(path, format);
+    if (!isLogFilePath(path))
+        return refused(kLogNotCorrected);
     LogInput input;
-    if (isLogFilePath(path))
-        input.readPath = QFile::encodeName(path).toStdString();
-    else
-        input.problem = kLogNotCorrected;
+    input.readPath = nativePath(path);
     return input;
+}
+
+QString importProblemText(const LogTextSummary &summary)
+{
+    QString text = conversionOutcomeText(summary.outcome);
+    if (!summary.problem.empty())
+        text += '\n' + QString::fromStdString(summary.problem);
+    return text;
+}
+
+void reportSkippedLines(const QString &path, const SkippedLines &skipped)
+{
+    if (skipped.total() > 0)
+        report(path + ": " + QString::fromStdString(skippedText(skipped)));
 }

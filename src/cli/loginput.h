@@ -1,5 +1,7 @@
 #pragma once
 
+#include "logtextfiles.h"
+
 #include <QString>
 #include <QTemporaryFile>
 
@@ -17,5 +19,13 @@ struct LogInput
     bool ready() const { return problem.isEmpty(); }
 };
 
-// Takes a log as the Decoder takes it: an existing file with ".qvl" in its path.
+// Takes a log as the Decoder takes it: an existing file with ".qvl" in its path. A candump log
+// (".log") or an ASC file (".asc") is imported first into a temporary .qvl in the system's
+// temporary folder; the lines it skipped are reported.
 LogInput prepareLogInput(const QString &path);
+
+// Why a log text could not be imported: the conversion's text, then the line for a malformed
+// one. Reported after the text's path, as every problem of a log is.
+QString importProblemText(const LogTextSummary &summary);
+// Reports the lines an import of `path` skipped, if any.
+void reportSkippedLines(const QString &path, const SkippedLines &skipped);

@@ -233,13 +233,15 @@ std::string readMessage(const json &entry, const std::string &where,
         return where + ": " + keyProblem(entry, "id", wholeNumberFrom(0, kLargestId));
     const std::string place = where + " (id " + std::to_string(id) + ")";
 
-    CandbMessage message{uint32_t(id), {}};
+    CandbMessage message{uint32_t(id), {}, {}};
+    int64_t dlc = 0;
+    if (wholeKey(entry, "dlc", 0, kMaxMessageBytes, dlc))
+        message.dlc = uint8_t(dlc);
     const auto signalList = entry.find("signals");
     if (signalList != entry.end()) {
         if (!signalList->is_array())
             return place + ": \"signals\" must be an array";
-        int64_t dlc = 0;
-        if (!signalList->empty() && !wholeKey(entry, "dlc", 0, kMaxMessageBytes, dlc))
+        if (!signalList->empty() && !message.dlc)
             return place + ": " + keyProblem(entry, "dlc", wholeNumberFrom(0, kMaxMessageBytes));
         message.signalList.resize(signalList->size());
         for (size_t i = 0; i < signalList->size(); ++i) {

@@ -23,6 +23,9 @@ constexpr int kMaxSignalBits = 64;
 struct CandbMessage
 {
     uint32_t id = 0;
+    // "dlc": always there when the message has signals; without them, when the file gives a
+    // usable one.
+    std::optional<uint8_t> dlc;
     std::vector<Signal> signalList; // in file order ("signals" is a Qt keyword)
 };
 

@@ -134,9 +134,7 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
         updates.batchDone(count);
     }
     updates.passEnded();
-    // A log that ends before the size it had when opened was cut short while being read.
-    const bool complete = frames * kLogRecordSize >= logSize / kLogRecordSize * kLogRecordSize;
-    if (log.failed() || !complete)
+    if (!readWhole(log, frames))
         return ConversionOutcome::LogReadFailed;
     return ConversionOutcome::Finished;
 }

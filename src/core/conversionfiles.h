@@ -19,6 +19,14 @@ public:
     virtual uint64_t size() const = 0;
 };
 
+// True when `records` whole records were all the log held when it was opened and none failed to
+// be read: fewer means it was cut short while being read.
+inline bool readWhole(const LogSource &log, uint64_t records)
+{
+    return !log.failed() &&
+           records * kLogRecordSize >= log.size() / kLogRecordSize * kLogRecordSize;
+}
+
 // Where the output table goes.
 class TableSink
 {

@@ -101,8 +101,7 @@ DecodePlan::DecodePlan(const Candb &candb, const MessageIndex &index, const std:
                 columnsShared = true;
         }
         message.endStep = static_cast<uint32_t>(stepList.size());
-        if (!definition.signalList.empty())
-            message.bigEndianMask =
-                bigEndianDataMask(frameByteCount(definition.signalList.front()));
+        if (definition.dlc)
+            message.bigEndianMask = bigEndianDataMask(frameByteCount(*definition.dlc));
     }
 }

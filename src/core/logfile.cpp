@@ -102,19 +102,59 @@ std::array<uint8_t, kLogRecordSize> encodeRecord(const LogFrame &frame)
     return record;
 }
 
+namespace {
+
+constexpr size_t kWriteBlockBytes = size_t(1) << 20;
+
+} // namespace
+
+bool LogWriter::open(const std::string &path)
+{
+    buffer.clear();
+    buffer.reserve(kWriteBlockBytes);
+    writeError = false;
+    return file.open(path);
+}
+
+bool LogWriter::add(const LogFrame &frame)
+{
+    if (buffer.size() + kLogRecordSize > kWriteBlockBytes && !flush())
+        return false;
+    const auto record = encodeRecord(frame);
+    buffer.insert(buffer.end(), record.begin(), record.end());
+    return !writeError;
+}
+
+bool LogWriter::flush()
+{
+    writeError = writeError || !file.write(buffer.data(), buffer.size());
+    buffer.clear();
+    return !writeError;
+}
+
+bool LogWriter::commit()
+{
+    if (!flush()) {
+        file.discard();
+        return false;
+    }
+    return file.commit();
+}
+
+void LogWriter::discard()
+{
+    buffer.clear();
+    file.discard();
+}
+
 bool writeLogFile(const std::string &path, const std::vector<LogFrame> &frames)
 {
-    std::FILE *out = std::fopen(path.c_str(), "wb");
-    if (!out)
+    LogWriter writer;
+    if (!writer.open(path))
         return false;
-    bool written = true;
     for (const LogFrame &frame : frames) {
-        const auto record = encodeRecord(frame);
-        if (std::fwrite(record.data(), 1, record.size(), out) != record.size()) {
-            written = false;
-            break;
-        }
+        if (!writer.add(frame))
+            return false; // the writer's destructor gives the file up
     }
-    // Buffered records reach the disk only here, so a full disk may show up only now.
-    return std::fclose(out) == 0 && written;
+    return writer.commit();
 }

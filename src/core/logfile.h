@@ -1,5 +1,7 @@
 #pragma once
 
+#include "replacingfile.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -103,7 +105,8 @@ private:
     bool readError = false;
 };
 
-// A frame to be written into a test or example log.
+// A frame to be written into a log: made up for a test or an example, or taken from another
+// log format.
 struct LogFrame
 {
     uint32_t id = 0; // 11-bit or 29-bit identifier, without the extended flag
@@ -115,6 +118,30 @@ struct LogFrame
 // The 16 bytes the logger stores for `frame`. Identifier bits above the 11 (standard) or 29
 // (extended) that the identifier word holds do not fit and are dropped: callers check the range.
 std::array<uint8_t, kLogRecordSize> encodeRecord(const LogFrame &frame);
-// Writes a whole .qvl file, replacing any file of that name. False if it could not be written
-// completely, in which case the file may hold only part of the frames.
+
+// Writes a .qvl file frame by frame, in large blocks, through a ReplacingFile: the file gets its
+// content only at commit, so a failed or abandoned writing leaves no part of a log behind and an
+// earlier file of that name as it was.
+class LogWriter
+{
+public:
+    // Opens `path` (in the platform's file-name encoding). False if it cannot be created.
+    bool open(const std::string &path);
+    // False once a write has failed; later frames are not written either.
+    bool add(const LogFrame &frame);
+    // Stores every frame added as the file's content. False if they could not all be stored.
+    bool commit();
+    // Gives the log up, as the destructor does when commit was not called.
+    void discard();
+
+private:
+    bool flush();
+
+    ReplacingFile file;
+    std::vector<uint8_t> buffer;
+    bool writeError = false;
+};
+
+// Writes a whole .qvl file with LogWriter, replacing any file of that name. False if it could
+// not be written completely; an earlier file then keeps its content.
 bool writeLogFile(const std::string &path, const std::vector<LogFrame> &frames);

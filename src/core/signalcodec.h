@@ -9,11 +9,18 @@
 // the record is ever read.
 constexpr uint8_t kFrameDataBytes = 8;
 
-// How many of a frame's data bytes the extraction of `sig` may see: its message's DLC, at most
-// the 8 bytes a log record holds. The bytes past them read as missing, and their bits as 0.
+// How many of a frame's data bytes a message of this DLC carries: at most the 8 bytes a log
+// record holds.
+inline uint8_t frameByteCount(uint8_t dlc)
+{
+    return dlc < kFrameDataBytes ? dlc : kFrameDataBytes;
+}
+
+// How many of a frame's data bytes the extraction of `sig` may see: those of its message. The
+// bytes past them read as missing, and their bits as 0.
 inline uint8_t frameByteCount(const Signal &sig)
 {
-    return sig.DLC < kFrameDataBytes ? sig.DLC : kFrameDataBytes;
+    return frameByteCount(sig.DLC);
 }
 
 // The raw field of `sig` in `bytes`, as an unsigned bit pattern in the low `size` bits. The walk
