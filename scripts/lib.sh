@@ -106,9 +106,10 @@ build_package() {
     install_packages "${QUORVANE_PACKAGING_PACKAGES[@]}"
     # The launcher names the installed folders, so the tree is configured for the prefix the
     # package installs into. The tests are not part of an installation.
+    # Chained, because callers take the path with $(...), where errexit does not reach.
     build_tree build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-        -DCMAKE_INSTALL_PREFIX=/usr >&2
-    rm -f "$dir"/quorvane_*.deb
-    (cd "$dir" && cpack -G DEB) >&2
-    ls "$dir"/quorvane_*.deb
+        -DCMAKE_INSTALL_PREFIX=/usr >&2 &&
+        rm -f "$dir"/quorvane_*.deb &&
+        (cd "$dir" && cpack -G DEB) >&2 &&
+        ls "$dir"/quorvane_*.deb
 }

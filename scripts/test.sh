@@ -133,7 +133,7 @@ manual_page_is_made() {
 }
 
 # Starts the launcher's program in the launcher's folder, both taken inside the unpacked tree,
-# offscreen. It must still run after two seconds and have opened both pictures, which it names
+# offscreen. It must still run after three seconds and have opened both pictures, which it names
 # relative to that folder.
 window_shows_its_pictures() {
     local root="$1" launcher="$1/usr/share/applications/quorvane.desktop"
@@ -150,7 +150,7 @@ window_shows_its_pictures() {
         grep -q 'Watches established' "$seen.log" && break
         sleep 0.1
     done
-    (cd "$folder" && QT_QPA_PLATFORM=offscreen timeout 2 "$program") >"$seen.window" 2>&1 ||
+    (cd "$folder" && QT_QPA_PLATFORM=offscreen timeout 3 "$program") >"$seen.window" 2>&1 ||
         status=$?
     kill "$watcher"
     wait "$watcher" || true
