@@ -29,10 +29,13 @@ QUORVANE_PACKAGES=(
 QUORVANE_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # Packaging: dpkg-shlibdeps (dpkg-dev) and file work out the package's dependencies, help2man
-# writes quorvane-cli's manual page; the package check validates the launcher
-# (desktop-file-utils) and watches the window open its pictures (inotify-tools).
+# writes quorvane-cli's manual page.
+QUORVANE_PACKAGING_PACKAGES=(dpkg-dev file help2man)
+
+# The package check validates the launcher (desktop-file-utils) and watches the window open
+# its pictures (inotify-tools).
 # shellcheck disable=SC2034 # for the scripts that source this one
-QUORVANE_PACKAGING_PACKAGES=(dpkg-dev file help2man desktop-file-utils inotify-tools)
+QUORVANE_PACKAGE_CHECK_PACKAGES=(desktop-file-utils inotify-tools)
 
 say() {
     echo "quorvane: $*" >&2

@@ -164,6 +164,7 @@ window_shows_its_pictures() {
 
 package_pass() {
     local deb root="$QUORVANE_ROOT/build-package/unpacked"
+    install_packages "${QUORVANE_PACKAGE_CHECK_PACKAGES[@]}"
     deb="$(build_package)"
     say "checking $deb"
     package_failed=false
