@@ -9,6 +9,8 @@
 #                                 build_tree build-asan -DCMAKE_BUILD_TYPE=Debug \
 #                                   "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined"
 #   run_tests DIR [CTEST...]    runs every test of a built tree, offscreen
+#   build_package               builds the Debian package in build-package/ (a Release tree
+#                               installing into /usr) and prints the path of the .deb
 
 QUORVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
@@ -25,6 +27,15 @@ QUORVANE_PACKAGES=(
 # The fuzz targets need clang with its libFuzzer and sanitizer runtimes.
 # shellcheck disable=SC2034 # for the scripts that source this one
 QUORVANE_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# Packaging: dpkg-shlibdeps (dpkg-dev) and file work out the package's dependencies, help2man
+# writes quorvane-cli's manual page.
+QUORVANE_PACKAGING_PACKAGES=(dpkg-dev file help2man)
+
+# The package check validates the launcher (desktop-file-utils) and watches the window open
+# its pictures (inotify-tools).
+# shellcheck disable=SC2034 # for the scripts that source this one
+QUORVANE_PACKAGE_CHECK_PACKAGES=(desktop-file-utils inotify-tools)
 
 say() {
     echo "quorvane: $*" >&2
@@ -91,4 +102,17 @@ run_tests() {
     QUORVANE_PASSED=$((QUORVANE_PASSED + ${total:-0} - ${failed:-0}))
     QUORVANE_FAILED=$((QUORVANE_FAILED + ${failed:-0}))
     return "$status"
+}
+
+build_package() {
+    local dir="$QUORVANE_ROOT/build-package"
+    install_packages "${QUORVANE_PACKAGING_PACKAGES[@]}"
+    # The launcher names the installed folders, so the tree is configured for the prefix the
+    # package installs into. The tests are not part of an installation.
+    # Chained, because callers take the path with $(...), where errexit does not reach.
+    build_tree build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr >&2 &&
+        rm -f "$dir"/quorvane_*.deb &&
+        (cd "$dir" && cpack -G DEB) >&2 &&
+        ls "$dir"/quorvane_*.deb
 }

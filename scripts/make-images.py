@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the window's two background pictures into images/.
+"""Draws the window's two background pictures into images/ and the program's icon into
+packaging/icons/.
 
     python3 scripts/make-images.py [output-folder]
+
+With an output folder, every file goes there instead.
 
 foto.png (560 x 320) lies under every control of the window. Its widget is placed 10 px left of
 and 40 px above the central widget, so the picture's point (x, y) shows at (x - 10, y - 40) of
@@ -11,6 +14,11 @@ window's own grey, which shows beside and below it.
 
 logor.png (500 x 30) is the name strip along the bottom of the page: the name "Quorvane" between
 two pairs of bus lines, drawn with a small stroke alphabet of the letters it needs.
+
+The icon (quorvane.svg, and quorvane-48.png, -128.png, -256.png for the desktop's menus) is
+a "Q" on a tile, with a pair of bus lines running through it from one node dot to another. One
+list of shapes describes it; the PNG files are drawn from it pixel by pixel and the SVG file
+writes the same shapes out, so both look alike at any size.
 
 Plain Python: the PNG files are written with zlib, no imaging library is needed.
 """
@@ -212,12 +220,113 @@ def make_strip(path):
     write_png(path, width, height, rows, alpha=True)
 
 
+# ---- the icon ---------------------------------------------------------------------------------
+
+# In units of the icon's side, y downwards. The "Q" is drawn last over a ring of the tile's
+# colour, so the bus lines stop short of its stroke and the letter stays legible at 48 px.
+ICON_TILE = (0.06, 0.18)  # margin, corner radius
+ICON_TILE_TOP, ICON_TILE_BOTTOM = (250, 252, 254), (214, 225, 239)
+ICON_EDGE = (118, 146, 180)
+ICON_BUS = [(("line", 0.15, 0.45, 0.85, 0.45), BUS_HIGH, 0.05),
+            (("line", 0.15, 0.55, 0.85, 0.55), BUS_LOW, 0.05)]
+ICON_NODES = [(0.15, 0.5), (0.85, 0.5)]
+ICON_NODE_DIAMETER = 0.14
+ICON_LETTER = [("arc", 0.5, 0.48, 0.18, 0, 360), ("line", 0.58, 0.6, 0.69, 0.74)]
+ICON_PEN, ICON_GAP = 0.08, 0.035
+
+
+def icon_tile_colour(py):
+    margin = ICON_TILE[0]
+    return mix(ICON_TILE_TOP, ICON_TILE_BOTTOM, (py - margin) / (1 - 2 * margin))
+
+
+def icon_pixel(px, py, pixel):
+    """RGBA of the icon at (px, py) in units of the side; pixel is one pixel in those units."""
+    margin, radius = ICON_TILE
+    side = 1 - 2 * margin
+    box = rounded_box_distance(px - margin, py - margin, side, side, radius)
+    colour = icon_tile_colour(py)
+    colour = mix(colour, ICON_EDGE, coverage(abs(box + pixel) / pixel, 1.5))
+    for stroke, ink, thickness in ICON_BUS:
+        colour = mix(colour, ink, coverage(stroke_distance(stroke, px, py) / pixel,
+                                           thickness / pixel))
+    for nx, ny in ICON_NODES:
+        colour = mix(colour, BUS_HIGH, coverage(math.hypot(px - nx, py - ny) / pixel,
+                                                ICON_NODE_DIAMETER / pixel))
+    letter = min(stroke_distance(s, px, py) for s in ICON_LETTER) / pixel
+    colour = mix(colour, icon_tile_colour(py), coverage(letter, (ICON_PEN + 2 * ICON_GAP) / pixel))
+    colour = mix(colour, INK, coverage(letter, ICON_PEN / pixel))
+    alpha = round(255 * min(max(0.5 - box / pixel, 0.0), 1.0))
+    return colour + (alpha,)
+
+
+def make_icon_png(path, size):
+    pixel = 1 / size
+    rows = []
+    for y in range(size):
+        row = bytearray()
+        for x in range(size):
+            row.extend(icon_pixel((x + 0.5) * pixel, (y + 0.5) * pixel, pixel))
+        rows.append(row)
+    write_png(path, size, size, rows, alpha=True)
+
+
+def svg_colour(rgb):
+    return "#%02x%02x%02x" % rgb
+
+
+def svg_stroke(stroke, colour, width):
+    if stroke[0] == "line":
+        _, x0, y0, x1, y1 = stroke
+        return ('<line x1="%g" y1="%g" x2="%g" y2="%g" stroke="%s" stroke-width="%g" '
+                'stroke-linecap="round"/>' % (x0 * 256, y0 * 256, x1 * 256, y1 * 256,
+                                              colour, width * 256))
+    _, cx, cy, r, start, end = stroke
+    assert end - start >= 360, "the icon's arcs are whole circles"
+    return ('<circle cx="%g" cy="%g" r="%g" fill="none" stroke="%s" stroke-width="%g"/>'
+            % (cx * 256, cy * 256, r * 256, colour, width * 256))
+
+
+def make_icon_svg(path):
+    """The same shapes as icon_pixel, on a 256-unit canvas."""
+    margin, radius = ICON_TILE
+    side = 1 - 2 * margin
+    parts = [
+        '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">',
+        # In the canvas's units, so the ring around the letter takes the tile's colour there.
+        '<defs><linearGradient id="tile" gradientUnits="userSpaceOnUse" x1="0" y1="%g" x2="0" '
+        'y2="%g"><stop offset="0" stop-color="%s"/><stop offset="1" stop-color="%s"/>'
+        '</linearGradient></defs>' % (margin * 256, (1 - margin) * 256,
+                                      svg_colour(ICON_TILE_TOP), svg_colour(ICON_TILE_BOTTOM)),
+        '<rect x="%g" y="%g" width="%g" height="%g" rx="%g" fill="url(#tile)" stroke="%s" '
+        'stroke-width="1.5"/>' % (margin * 256 + 0.75, margin * 256 + 0.75, side * 256 - 1.5,
+                                  side * 256 - 1.5, radius * 256, svg_colour(ICON_EDGE)),
+    ]
+    for stroke, ink, thickness in ICON_BUS:
+        parts.append(svg_stroke(stroke, svg_colour(ink), thickness))
+    for nx, ny in ICON_NODES:
+        parts.append('<circle cx="%g" cy="%g" r="%g" fill="%s"/>'
+                     % (nx * 256, ny * 256, ICON_NODE_DIAMETER * 128, svg_colour(BUS_HIGH)))
+    for stroke in ICON_LETTER:
+        parts.append(svg_stroke(stroke, "url(#tile)", ICON_PEN + 2 * ICON_GAP))
+    for stroke in ICON_LETTER:
+        parts.append(svg_stroke(stroke, svg_colour(INK), ICON_PEN))
+    parts.append("</svg>")
+    with open(path, "w") as out:
+        out.write("\n".join(parts) + "\n")
+
+
 def main():
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "images")
-    os.makedirs(folder, exist_ok=True)
-    make_page(os.path.join(folder, "foto.png"))
-    make_strip(os.path.join(folder, "logor.png"))
+    images = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "images")
+    icons = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "packaging", "icons")
+    for folder in (images, icons):
+        os.makedirs(folder, exist_ok=True)
+    make_page(os.path.join(images, "foto.png"))
+    make_strip(os.path.join(images, "logor.png"))
+    for size in (48, 128, 256):
+        make_icon_png(os.path.join(icons, "quorvane-%d.png" % size), size)
+    make_icon_svg(os.path.join(icons, "quorvane.svg"))
 
 
 if __name__ == "__main__":

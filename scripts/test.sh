@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test, in three passes:
+# Sets up, builds and runs every test, in four passes:
 #   1. the plain build (build/), every test;
 #   2. the same tests once more built with AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build-asan/), stopping at the first report;
-#   3. each fuzz target for a bounded time (build-fuzz/, clang and libFuzzer).
+#   3. each fuzz target for a bounded time (build-fuzz/, clang and libFuzzer);
+#   4. the Debian package (build-package/): its files and control data, and its programs run
+#      from a scratch folder it is unpacked into.
 #
 #   bash scripts/test.sh [--plain] [CTEST ARGS...]
 #
@@ -63,6 +65,122 @@ fuzz_pass() {
     done
 }
 
+# Every file the package installs, relative to the root; the manual page comes with help2man.
+PACKAGE_FILES=(
+    usr/bin/quorvane
+    usr/bin/quorvane-cli
+    usr/share/applications/quorvane.desktop
+    usr/share/doc/quorvane/copyright
+    usr/share/icons/hicolor/48x48/apps/quorvane.png
+    usr/share/icons/hicolor/128x128/apps/quorvane.png
+    usr/share/icons/hicolor/256x256/apps/quorvane.png
+    usr/share/icons/hicolor/scalable/apps/quorvane.svg
+    usr/share/quorvane/examples/README.md
+    usr/share/quorvane/examples/vehicle.json
+    usr/share/quorvane/examples/vehicle.qvl
+    usr/share/quorvane/images/foto.png
+    usr/share/quorvane/images/logor.png
+)
+
+# One check of the package: counted, and named when it fails.
+package_check() {
+    local what="$1"
+    shift
+    if "$@"; then
+        say "package: $what: ok"
+        QUORVANE_PASSED=$((QUORVANE_PASSED + 1))
+    else
+        say "package: $what: FAILED"
+        QUORVANE_FAILED=$((QUORVANE_FAILED + 1))
+        package_failed=true
+    fi
+}
+
+holds_exactly_its_files() {
+    local deb="$1" expected=("${PACKAGE_FILES[@]}")
+    if command -v help2man >/dev/null; then
+        expected+=(usr/share/man/man1/quorvane-cli.1.gz)
+    fi
+    diff <(printf '%s\n' "${expected[@]}" | sort) \
+        <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | sort)
+}
+
+control_field() {
+    dpkg-deb --field "$1" "$2"
+}
+
+control_is_complete() {
+    local deb="$1"
+    [ "$(control_field "$deb" Package)" = quorvane ] &&
+        [ "$(control_field "$deb" Section)" = electronics ] &&
+        [ "$(control_field "$deb" Maintainer)" = "The Quorvane developers" ] &&
+        [ -n "$(control_field "$deb" Version)" ] &&
+        control_field "$deb" Depends | grep -q '\blibqt6widgets6\b'
+}
+
+# Prints the value of a key of the launcher.
+launcher_value() {
+    sed -n "s/^$2=//p" "$1"
+}
+
+cli_runs() {
+    local output
+    output="$("$1/usr/bin/quorvane-cli" --help)" && grep -q '^Usage: quorvane-cli' <<<"$output"
+}
+
+manual_page_is_made() {
+    zcat "$1/usr/share/man/man1/quorvane-cli.1.gz" | grep -q '^\.TH QUORVANE-CLI'
+}
+
+# Starts the launcher's program in the launcher's folder, both taken inside the unpacked tree,
+# offscreen. It must still run after three seconds and have opened both pictures, which it names
+# relative to that folder.
+window_shows_its_pictures() {
+    local root="$1" launcher="$1/usr/share/applications/quorvane.desktop"
+    local folder program seen="$1.opened" status=0 watcher
+    folder="$root$(launcher_value "$launcher" Path)"
+    program="$root$(launcher_value "$launcher" Exec)"
+    if [ ! -d "$folder/images" ]; then
+        say "the launcher's folder $folder holds no images/"
+        return 1
+    fi
+    inotifywait --monitor --event open --format %f "$folder/images" >"$seen" 2>"$seen.log" &
+    watcher=$!
+    for _ in $(seq 50); do
+        grep -q 'Watches established' "$seen.log" && break
+        sleep 0.1
+    done
+    (cd "$folder" && QT_QPA_PLATFORM=offscreen timeout 3 "$program") >"$seen.window" 2>&1 ||
+        status=$?
+    kill "$watcher"
+    wait "$watcher" || true
+    # timeout's status 124: the window was still up when it was stopped.
+    if [ "$status" -ne 124 ] || ! grep -qx foto.png "$seen" || ! grep -qx logor.png "$seen"; then
+        cat "$seen.window" >&2
+        say "window status $status (124 expected); pictures opened: $(tr '\n' ' ' <"$seen")"
+        return 1
+    fi
+}
+
+package_pass() {
+    local deb root="$QUORVANE_ROOT/build-package/unpacked"
+    install_packages "${QUORVANE_PACKAGE_CHECK_PACKAGES[@]}"
+    deb="$(build_package)"
+    say "checking $deb"
+    package_failed=false
+    package_check "files" holds_exactly_its_files "$deb"
+    package_check "control data" control_is_complete "$deb"
+    rm -rf "$root"
+    dpkg-deb --extract "$deb" "$root"
+    package_check "launcher" desktop-file-validate "$root/usr/share/applications/quorvane.desktop"
+    if command -v help2man >/dev/null; then
+        package_check "manual page" manual_page_is_made "$root"
+    fi
+    package_check "quorvane-cli --help" cli_runs "$root"
+    package_check "window from the launcher's folder" window_shows_its_pictures "$root"
+    ! $package_failed
+}
+
 # Runs a pass and says how long it took.
 timed() {
     local started=$SECONDS
@@ -81,5 +199,6 @@ timed test_pass build
 if ! $plain_only; then
     timed sanitizer_pass
     timed fuzz_pass
+    timed package_pass
 fi
 echo "quorvane: $QUORVANE_PASSED passed, $QUORVANE_FAILED failed"

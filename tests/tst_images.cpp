@@ -1,4 +1,4 @@
-// The two pictures the window shows behind its controls.
+// The two pictures the window shows behind its controls, and the program's icon.
 #include <QImage>
 #include <QTest>
 
@@ -12,9 +12,9 @@ private slots:
     void pageIsLightEnoughForBlackText();
 
 private:
-    static QImage load(const QString &name)
+    static QImage load(const QString &path)
     {
-        return QImage(QStringLiteral(QUORVANE_SOURCE_DIR "/images/") + name);
+        return QImage(QStringLiteral(QUORVANE_SOURCE_DIR "/") + path);
     }
 };
 
@@ -22,8 +22,12 @@ void Images::picturesFitTheirAreas_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("page") << "foto.png" << QSize(560, 320);
-    QTest::newRow("name strip") << "logor.png" << QSize(500, 30);
+    QTest::newRow("page") << "images/foto.png" << QSize(560, 320);
+    QTest::newRow("name strip") << "images/logor.png" << QSize(500, 30);
+    // Installed by size into the icon theme's folders, which must hold what they say.
+    QTest::newRow("icon of 48 px") << "packaging/icons/quorvane-48.png" << QSize(48, 48);
+    QTest::newRow("icon of 128 px") << "packaging/icons/quorvane-128.png" << QSize(128, 128);
+    QTest::newRow("icon of 256 px") << "packaging/icons/quorvane-256.png" << QSize(256, 256);
 }
 
 void Images::picturesFitTheirAreas()
@@ -38,7 +42,7 @@ void Images::picturesFitTheirAreas()
 // Labels and check boxes draw black text straight onto the page.
 void Images::pageIsLightEnoughForBlackText()
 {
-    const QImage page = load("foto.png");
+    const QImage page = load("images/foto.png");
     QVERIFY(!page.isNull());
     int darkest = 255;
     for (int y = 0; y < page.height(); ++y) {
