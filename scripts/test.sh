@@ -69,6 +69,7 @@ fuzz_pass() {
 PACKAGE_FILES=(
     usr/bin/quorvane
     usr/bin/quorvane-cli
+    usr/bin/quorvane-cli-plot
     usr/share/applications/quorvane.desktop
     usr/share/doc/quorvane/copyright
     usr/share/icons/hicolor/48x48/apps/quorvane.png

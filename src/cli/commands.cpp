@@ -17,7 +17,7 @@ const std::vector<Command> &allCommands()
         {"import", "Turn a candump log or a Vector ASC file into a .qvl log", runImport},
         {"make-config", "Write the logger's configuration file (config.qvc)", runMakeConfig},
         {"show-config", "Print what a configuration file holds", runShowConfig},
-        {kPlotCommandName, "Draw a table's signals as step plots, in PNG or SVG", runPlot},
+        {kPlotCommandName, "Draw a table's signals as step plots, in PNG or SVG", startPlotProgram},
     };
     return commands;
 }

@@ -3,7 +3,15 @@
 #include <QStringList>
 
 // quorvane-cli plot TABLE.csv -o OUT.png|OUT.svg: step plots of a table's signals.
-int runPlot(const QStringList &arguments);
-
-// The command draws text, which needs fonts, and so a QGuiApplication rather than Qt Core alone.
+//
+// Drawing text needs fonts, and so Qt Gui with a QGuiApplication. The command therefore runs in a
+// program of its own, quorvane-cli-plot, beside quorvane-cli: every other command starts on Qt
+// Core alone, without loading the graphics libraries.
 constexpr char kPlotCommandName[] = "plot";
+constexpr char kPlotProgramName[] = "quorvane-cli-plot";
+
+// The command itself, in quorvane-cli-plot.
+int runPlot(const QStringList &arguments);
+// Hands the command over to quorvane-cli-plot, which takes the place of this process; returns
+// only when that program cannot be started.
+int startPlotProgram(const QStringList &arguments);

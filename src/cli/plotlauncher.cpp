@@ -1,0 +1,26 @@
+#include "commandline.h"
+#include "plotcommand.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+int startPlotProgram(const QStringList &arguments)
+{
+    const QString program = QCoreApplication::applicationDirPath() + '/' + kPlotProgramName;
+    std::vector<QByteArray> words{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        words.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    ::execv(argv.front(), argv.data());
+    report(QString("%1: cannot start it: %2")
+               .arg(program, QString::fromLocal8Bit(std::strerror(errno))));
+    return kExitFailure;
+}

@@ -1,0 +1,31 @@
+#include "commandline.h"
+#include "plotcommand.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+
+namespace {
+
+void dropWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+} // namespace
+
+// quorvane-cli-plot: the plot command of quorvane-cli, which starts it. On the "offscreen"
+// platform a QGuiApplication needs no display.
+int main(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Starting the platform warns of things a program that only draws into files does not use,
+    // such as a missing XDG_RUNTIME_DIR; they would read as the command's own messages.
+    const QtMessageHandler previous = qInstallMessageHandler(dropWarnings);
+    QGuiApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    QCoreApplication::setApplicationName(kProgramName);
+    return runPlot(QCoreApplication::arguments().mid(1));
+}
