@@ -234,8 +234,20 @@ struct BatchResult
     size_t logs = 0;
     double logMB = 0;
     double oneJob = 0, twoJobs = 0; // medians, seconds
+    double start = 0;               // quorvane-cli --version: starting and ending the program
     double speedUp() const { return oneJob / twoJobs; }
+    // Leaving out what the program costs whatever it converts.
+    double conversionSpeedUp() const { return (oneJob - start) / (twoJobs - start); }
 };
+
+double programSeconds(const std::vector<std::string> &arguments)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const ChildRun run = runProgram(QUORVANE_CLI_PATH, arguments);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return run.ok ? seconds : -1;
+}
 
 // Seconds for one run of the command line over all the logs; negative when it failed.
 double batchSeconds(const std::vector<std::string> &logs, const std::string &candb,
@@ -247,15 +259,12 @@ double batchSeconds(const std::vector<std::string> &logs, const std::string &can
         arguments.push_back("--smart");
     arguments.insert(arguments.end(), logs.begin(), logs.end());
     ::sync();
-    const auto start = std::chrono::steady_clock::now();
-    const ChildRun run = runProgram(QUORVANE_CLI_PATH, arguments);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = programSeconds(arguments);
     for (const std::string &log : logs) {
         const std::string name = log.substr(log.rfind('/') + 1);
         ::unlink((outDir + "/" + name.substr(0, name.rfind('.')) + ".csv").c_str());
     }
-    return run.ok ? seconds : -1;
+    return seconds;
 }
 
 BatchResult measureBatch(const std::vector<std::string> &logs, const std::string &candb,
@@ -264,8 +273,9 @@ BatchResult measureBatch(const std::vector<std::string> &logs, const std::string
     BatchResult result;
     result.logs = logs.size();
     result.logMB = double(fileSize(logs.front())) / 1e6;
-    std::vector<double> times[2];
+    std::vector<double> times[2], starts;
     for (int rep = -1; rep < options.reps; ++rep) {
+        starts.push_back(programSeconds({"--version"}));
         for (int jobs = 1; jobs <= 2; ++jobs) {
             std::fprintf(stderr, "W5 --jobs %d run %d of %d%s\n", jobs, rep + 1, options.reps,
                          rep < 0 ? " (not counted)" : "");
@@ -278,6 +288,7 @@ BatchResult measureBatch(const std::vector<std::string> &logs, const std::string
     }
     result.oneJob = median(times[0]);
     result.twoJobs = median(times[1]);
+    result.start = median(starts);
     result.ok = true;
     return result;
 }
@@ -440,8 +451,8 @@ int runBenchmark(const Options &options)
         ok = ok && batch.ok;
         if (batch.ok)
             std::printf("W5: %zu logs of %.1f MB through quorvane-cli: --jobs 1 %.3f s, "
-                        "--jobs 2 %.3f s (medians)\n",
-                        batch.logs, batch.logMB, batch.oneJob, batch.twoJobs);
+                        "--jobs 2 %.3f s (medians); the program starts and ends in %.3f s\n",
+                        batch.logs, batch.logMB, batch.oneJob, batch.twoJobs, batch.start);
     }
 
     auto find = [&](const std::string &name) -> const Result * {
@@ -470,9 +481,12 @@ int runBenchmark(const Options &options)
             printTarget("W4 peak memory - W1 peak memory, MiB", w4->peakMiB - w1->peakMiB, "<= 8",
                         w4->peakMiB - w1->peakMiB <= 8);
     }
-    if (batch.ok)
+    if (batch.ok) {
         printTarget("W5 speed-up of --jobs 2 over --jobs 1", batch.speedUp(), ">= 1.7",
                     batch.speedUp() >= 1.7);
+        std::printf("  W5 speed-up without the program's start and end: %.2f\n",
+                    batch.conversionSpeedUp());
+    }
 
     if (!options.keep) {
         for (const std::string &path : made)
