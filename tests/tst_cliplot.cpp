@@ -196,9 +196,8 @@ void CliPlotTest::refusedRuns_data()
         << "quorvane-cli: an image of 3 bands needs at least 320x276 pixels\n";
     QTest::newRow("a table that is a folder") << QStringList{"folder.csv", "-o", "out.png"} << 1
                                               << "quorvane-cli: folder.csv: not a regular file\n";
-    QTest::newRow("a table that does not exist")
-        << QStringList{"missing.csv", "-o", "out.png"} << 1
-        << "quorvane-cli: missing.csv: no such file\n";
+    QTest::newRow("a table that does not exist") << QStringList{"missing.csv", "-o", "out.png"} << 1
+                                                 << "quorvane-cli: missing.csv: no such file\n";
     QTest::newRow("an image that would replace the table")
         << QStringList{"table.png", "-o", "./table.png"} << 1
         << "quorvane-cli: ./table.png: Output file is an input file!\n";
