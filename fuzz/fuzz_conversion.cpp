@@ -8,9 +8,6 @@
 #include "conversion.h"
 #include "fuzzcheck.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -88,27 +85,6 @@ public:
     {
         return std::make_unique<MemoryTable>(text);
     }
-};
-
-class LogInMemoryFile
-{
-public:
-    LogInMemoryFile(const uint8_t *data, size_t size)
-        : descriptor(memfd_create("quorvane-fuzz-log", 0))
-    {
-        check(descriptor >= 0, "a file for the log");
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t written = ::write(descriptor, data + done, size - done);
-            check(written > 0, "the log is written");
-            done += size_t(written);
-        }
-    }
-    ~LogInMemoryFile() { ::close(descriptor); }
-    std::string path() const { return "/proc/self/fd/" + std::to_string(descriptor); }
-
-private:
-    int descriptor;
 };
 
 uint32_t wordAt(const uint8_t *bytes)
@@ -207,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t *log = data + 3;
     const size_t logSize = size - 3;
 
-    const LogInMemoryFile file(log, logSize);
+    const InMemoryFile file(log, logSize);
     job.logPath = file.path();
     job.outputPath = "/nonexistent/quorvane-fuzz-table.csv";
     MemoryOutput output;

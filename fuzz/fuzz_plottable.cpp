@@ -10,9 +10,6 @@
 #include "plotdata.h"
 #include "tablereader.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -21,27 +18,6 @@
 #include <string>
 
 namespace {
-
-class TableInMemoryFile
-{
-public:
-    TableInMemoryFile(const uint8_t *data, size_t size)
-        : descriptor(memfd_create("quorvane-fuzz-table", 0))
-    {
-        check(descriptor >= 0, "a file for the table");
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t written = ::write(descriptor, data + done, size - done);
-            check(written > 0, "the table is written");
-            done += size_t(written);
-        }
-    }
-    ~TableInMemoryFile() { ::close(descriptor); }
-    std::string path() const { return "/proc/self/fd/" + std::to_string(descriptor); }
-
-private:
-    int descriptor;
-};
 
 void checkSpans(const TablePlot &plot, size_t signals, int pixels)
 {
@@ -103,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const size_t tableSize = size - 4;
 
     checkNumber(table, tableSize);
-    const TableInMemoryFile file(table, tableSize);
+    const InMemoryFile file(table, tableSize);
     TableReader reader;
     if (!reader.open(file.path())) {
         check(!reader.error().empty(), "a table refused says why");
