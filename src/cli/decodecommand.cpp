@@ -68,7 +68,7 @@ public:
 void addOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
-        {"candb", "The signal database (a Candb .json file).", "DB.json"},
+        {"candb", "The signal database: a Candb .json file, or a DBC file.", "DB.json"},
         {"freq", "Rows per second of the table, 1 to 20000 (default 100).", "HZ", "100"},
         {"smart", "Columns only for the messages that occur in the log. Without it every signal of "
                   "the Candb file gets a column, so that the tables of several logs share their "
@@ -80,7 +80,9 @@ void addOptions(QCommandLineParser &parser)
         {"out-dir", "A folder for the tables of one or many logs: NAME.qvl gives DIR/NAME.csv.",
          "DIR"},
     });
-    parser.addPositionalArgument("logs", "The logs to convert (.qvl).", "LOG.qvl...");
+    parser.addPositionalArgument(
+        "logs", "The logs to convert: .qvl, or candump (.log) and Vector ASC (.asc) logs.",
+        "LOG.qvl...");
 }
 
 // Options that cannot work together are usage errors: nothing has been read yet.

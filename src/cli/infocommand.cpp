@@ -197,10 +197,12 @@ int runInfo(const QStringList &arguments)
     CommandLine line("info", "Reads logs once and tells what they hold: size, records, times, "
                              "wraps, frames out of order, and the frames of each identifier.");
     line.parser.addOptions({
-        {"candb", "Also tell which identifiers the Candb file describes.", "DB.json"},
+        {"candb", "Also tell which identifiers the Candb (or DBC) file describes.", "DB.json"},
         {"json", "One JSON document for scripts instead of text."},
     });
-    line.parser.addPositionalArgument("logs", "The logs to read (.qvl).", "LOG.qvl...");
+    line.parser.addPositionalArgument(
+        "logs", "The logs to read: .qvl, or candump (.log) and Vector ASC (.asc) logs.",
+        "LOG.qvl...");
     if (const std::optional<int> status = line.parse(arguments))
         return *status;
     const QStringList logs = line.parser.positionalArguments();
