@@ -41,11 +41,11 @@ ConfigRequest readConfiguratorArea(const Ui::MainWindow *ui)
 
 void writeConfigToFolder()
 {
-    const QByteArray path = QFile::encodeName(FilepathConfig + "/config.qvc");
+    const QByteArray path = QFile::encodeName(FilepathConfig + '/' + kConfigFileName);
     if (writeConfigFile(path.toStdString(), canSet))
-        showFinished("Config write correctly!");
+        showFinished(kConfigWritten);
     else
-        showError("Errore nella creazione del file!");
+        showError(kConfigNotCreated);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "commandline.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 bool isDbcPath(const QString &path)
 {
@@ -13,16 +12,9 @@ bool isDbcPath(const QString &path)
 DbcInput readDbcInput(const QString &path)
 {
     DbcInput input;
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        input.problem = "no such file";
+    input.problem = inputFileProblem(path);
+    if (!input.problem.isEmpty())
         return input;
-    }
-    // A pipe would wait for a writer for ever and a device such as /dev/zero never end.
-    if (!info.isFile()) {
-        input.problem = "not a regular file";
-        return input;
-    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         input.problem = "the file cannot be read";
@@ -44,12 +36,24 @@ CandbFile readDatabaseInput(const QString &path)
         return readCandbFile(path);
     const DbcInput input = readDbcInput(path);
     if (!input.problem.isEmpty())
-        return {std::nullopt, input.problem};
+        return {std::nullopt, {}, input.problem};
     const size_t leftOut = input.conversion.warnings.size();
     if (leftOut > 0)
         report(QString("%1 signal%2 of %3 left out; '%4 candb-from-dbc %3' lists them")
                    .arg(leftOut)
                    .arg(leftOut == 1 ? "" : "s")
                    .arg(path, kProgramName));
-    return {nlohmann::json(input.conversion.document), {}};
+    nlohmann::json document(input.conversion.document);
+    Candb candb = readCandb(document);
+    return {std::move(document), std::move(candb), {}};
+}
+
+std::optional<Candb> loadDatabase(const QString &path)
+{
+    CandbFile file = readDatabaseInput(path);
+    if (!file.document) {
+        report(path + ": " + invalidCandbText(file.problem));
+        return std::nullopt;
+    }
+    return std::move(file.candb);
 }

@@ -23,3 +23,5 @@ DbcInput readDbcInput(const QString &path);
 // gives the same table either way; when signals of it were left out, one line on standard error
 // says how many and how to list them.
 CandbFile readDatabaseInput(const QString &path);
+// The database of readDatabaseInput, or nothing after reporting, with the path, why it is refused.
+std::optional<Candb> loadDatabase(const QString &path);

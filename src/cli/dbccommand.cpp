@@ -1,11 +1,9 @@
 #include "dbccommand.h"
 
 #include "commandline.h"
+#include "conversionfiles.h"
 #include "databaseinput.h"
 #include "replacingfile.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 namespace {
 
@@ -18,14 +16,6 @@ QString defaultCandbPath(const QString &dbcPath)
     return stem + ".json";
 }
 
-bool sameFile(const QString &a, const QString &b)
-{
-    const QFileInfo first(a);
-    const QFileInfo second(b);
-    return first.exists() && second.exists() &&
-           first.canonicalFilePath() == second.canonicalFilePath();
-}
-
 // The whole document or nothing: an earlier file keeps its content when writing fails.
 bool writeDocument(const QString &path, const std::string &text)
 {
@@ -34,8 +24,7 @@ bool writeDocument(const QString &path, const std::string &text)
         return true;
     }
     ReplacingFile file;
-    return file.open(QFile::encodeName(path).toStdString()) &&
-           file.write(text.data(), text.size()) && file.commit();
+    return file.open(nativePath(path)) && file.write(text.data(), text.size()) && file.commit();
 }
 
 QString plural(size_t count, const QString &noun)
@@ -83,7 +72,7 @@ int runCandbFromDbc(const QStringList &arguments)
     const QString output =
         parser.isSet("output") ? parser.value("output") : defaultCandbPath(dbcPath);
 
-    if (sameFile(output, dbcPath)) {
+    if (sameFile(nativePath(output), nativePath(dbcPath))) {
         report(output + ": the Candb file would replace the DBC file");
         return kExitFailure;
     }

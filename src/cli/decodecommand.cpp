@@ -158,10 +158,9 @@ QString outputPathFor(const DecodeRequest &request, const QString &log)
 
 bool isInput(const QString &output, const DecodeTask &task, const QString &candbPath)
 {
-    const std::string path = QFile::encodeName(output).toStdString();
-    return sameFile(path, task.input.readPath) ||
-           sameFile(path, QFile::encodeName(task.logPath).toStdString()) ||
-           sameFile(path, QFile::encodeName(candbPath).toStdString());
+    const std::string path = nativePath(output);
+    return sameFile(path, task.input.readPath) || sameFile(path, nativePath(task.logPath)) ||
+           sameFile(path, nativePath(candbPath));
 }
 
 // The logs and their tables, every problem reported; nothing when any log cannot be taken or two
@@ -214,7 +213,7 @@ void convertTask(DecodeTask &task, const Candb &candb, const ConversionJob &comm
 {
     ConversionJob job = common;
     job.logPath = task.input.readPath;
-    job.outputPath = QFile::encodeName(task.outputPath).toStdString();
+    job.outputPath = nativePath(task.outputPath);
     ConversionHooks hooks;
     if (progress)
         hooks.bytesRead = [progress, slot](uint64_t bytes) { progress->setRead(slot, bytes); };
@@ -288,12 +287,10 @@ int runDecode(const QStringList &arguments)
         return *status;
 
     // The window's order: the Candb file first, then the frequency and the logs.
-    const CandbFile candbFile = readDatabaseInput(request.candbPath);
-    if (!candbFile.document) {
-        report(request.candbPath + ": " + invalidCandbText(candbFile.problem));
+    const std::optional<Candb> database = loadDatabase(request.candbPath);
+    if (!database)
         return kExitFailure;
-    }
-    const Candb candb = readCandb(*candbFile.document);
+    const Candb &candb = *database;
     const FrequencyCheck frequency = checkFrequency(request.frequencyText);
     if (!frequency.problem.isEmpty())
         report(frequency.problem);

@@ -62,10 +62,7 @@ bool isExtended(uint32_t id)
 
 QString hexId(uint32_t id)
 {
-    const bool extended = isExtended(id);
-    return "0x" + QString::number(id & ~kExtendedIdFlag, 16)
-                      .toUpper()
-                      .rightJustified(extended ? 8 : 3, '0');
+    return hexNumber(id & ~kExtendedIdFlag, isExtended(id) ? 8 : 3);
 }
 
 // Frames per second over the whole log; nothing for a log without a duration.
@@ -211,13 +208,9 @@ int runInfo(const QStringList &arguments)
 
     std::optional<Candb> candb;
     if (line.parser.isSet("candb")) {
-        const QString path = line.parser.value("candb");
-        const CandbFile file = readDatabaseInput(path);
-        if (!file.document) {
-            report(path + ": " + invalidCandbText(file.problem));
+        candb = loadDatabase(line.parser.value("candb"));
+        if (!candb)
             return kExitFailure;
-        }
-        candb = readCandb(*file.document);
     }
     const Descriptions descriptions(std::move(candb));
 

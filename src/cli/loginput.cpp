@@ -4,14 +4,8 @@
 #include "decoderinputs.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace {
-
-std::string nativePath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
 
 LogInput refused(const QString &problem)
 {

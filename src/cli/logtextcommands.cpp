@@ -7,15 +7,9 @@
 #include "logtextfiles.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-std::string nativePath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
 
 void addTextOptions(CommandLine &line, const QString &channelHelp)
 {
@@ -64,12 +58,12 @@ std::optional<int> checkChannel(const CommandLine &line, LogTextFormat format)
 // The database of --candb, read as the Decoder reads it; false when it is refused (reported).
 bool readLengthDatabase(const QString &path, Candb &candb)
 {
-    const CandbFile file = readDatabaseInput(path);
+    CandbFile file = readDatabaseInput(path);
     if (!file.document) {
         report(invalidCandbText(file.problem));
         return false;
     }
-    candb = readCandb(*file.document);
+    candb = std::move(file.candb);
     return true;
 }
 

@@ -5,14 +5,11 @@
 #include "configrules.h"
 #include "databaseinput.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <optional>
 
 namespace {
-
-constexpr char kDefaultConfigName[] = "config.qvc";
 
 // The comparison words, by code; the letter forms spare the shell's quoting.
 constexpr const char *kComparisonWords[6] = {"gt", "lt", "eq", "ne", "ge", "le"};
@@ -52,7 +49,7 @@ void addMakeConfigOptions(QCommandLineParser &parser)
         {{"o", "output"},
          "The file to write, or a folder to write config.qvc into.",
          "FILE",
-         kDefaultConfigName},
+         kConfigFileName},
     });
 }
 
@@ -122,12 +119,10 @@ std::optional<FilterEntry> filterEntry(const QString &text)
 // there is none: then the generation reports that no signal was chosen.
 Signal chosenSignal(const QString &candbPath, const QString &name)
 {
-    const CandbFile file = readDatabaseInput(candbPath);
-    if (!file.document) {
-        report(candbPath + ": " + invalidCandbText(file.problem));
+    const std::optional<Candb> candb = loadDatabase(candbPath);
+    if (!candb)
         return {};
-    }
-    const std::map<std::string, Signal> listed = triggerSignals(readCandb(*file.document));
+    const std::map<std::string, Signal> listed = triggerSignals(*candb);
     const auto found = listed.find(name.toStdString());
     if (found != listed.end())
         return found->second;
@@ -160,16 +155,16 @@ TriggerEntry triggerEntry(const QCommandLineParser &parser)
 // A folder, such as a card's mount point, gets the file under its usual name.
 QString outputFile(const QString &output)
 {
-    return QFileInfo(output).isDir() ? output + '/' + kDefaultConfigName : output;
+    return QFileInfo(output).isDir() ? output + '/' + kConfigFileName : output;
 }
 
 int writeConfig(const QString &path, const Config &record)
 {
-    if (!writeConfigFile(QFile::encodeName(path).toStdString(), record)) {
-        report(path + ": Errore nella creazione del file!");
+    if (!writeConfigFile(nativePath(path), record)) {
+        report(path + ": " + kConfigNotCreated);
         return kExitFailure;
     }
-    report(path + ": Config write correctly!");
+    report(path + ": " + kConfigWritten);
     return kExitSuccess;
 }
 

@@ -8,7 +8,6 @@
 #include "replacingfile.h"
 #include "tablereader.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -154,8 +153,8 @@ int tableProblem(const PlotOptions &options, const std::string &problem)
 int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotCaption &caption,
                TableReader &reader, const PlotRequest &request)
 {
-    const std::string outputPath = QFile::encodeName(options.output).toStdString();
-    if (sameFile(outputPath, QFile::encodeName(options.table).toStdString())) {
+    const std::string outputPath = nativePath(options.output);
+    if (sameFile(outputPath, nativePath(options.table))) {
         report(options.output + ": " + kOutputIsInput);
         return kExitFailure;
     }
@@ -197,7 +196,7 @@ int runPlot(const QStringList &arguments)
         return line.usageError(usageProblem);
 
     TableReader reader;
-    if (!reader.open(QFile::encodeName(options.table).toStdString()))
+    if (!reader.open(nativePath(options.table)))
         return tableProblem(options, reader.error());
     const std::vector<QString> names = tableNames(reader);
     PlotRequest request;

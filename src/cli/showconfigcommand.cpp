@@ -13,16 +13,11 @@
 
 namespace {
 
-QString hex(uint64_t value, int digits)
-{
-    return "0x" + QString::number(value, 16).toUpper().rightJustified(digits, '0');
-}
-
 QString filterRegisterText(const FilterRegister &reading)
 {
     return QString("%1 = %2 identifier %3")
-        .arg(hex(reading.word, 8), reading.extended ? "extended" : "standard",
-             hex(reading.id, reading.extended ? 8 : 3));
+        .arg(hexNumber(reading.word, 8), reading.extended ? "extended" : "standard",
+             hexNumber(reading.id, reading.extended ? 8 : 3));
 }
 
 // One named value, its name in a column, indented by `depth` steps.
@@ -57,7 +52,7 @@ QString filterText(const Conf &bus)
         {"FilterMaskIdLow", bus.FilterMaskIdLow},
     };
     for (const auto &[name, value] : halves)
-        text += row(2, name, QString("%1 (%2)").arg(value).arg(hex(value, 4)));
+        text += row(2, name, QString("%1 (%2)").arg(value).arg(hexNumber(value, 4)));
     const FilterRegister first = readFilterRegister(bus.FilterIdHigh, bus.FilterIdLow);
     const FilterRegister second = readFilterRegister(bus.FilterMaskIdHigh, bus.FilterMaskIdLow);
     text += row(2, list ? "identifier 1" : "identifier", filterRegisterText(first));
@@ -75,7 +70,7 @@ QString identifierText(uint32_t word, uint8_t isExt)
 {
     const uint32_t id = word & ~kExtendedIdFlag;
     return QString("%1 (%2), %3")
-        .arg(hex(id, isExt == 1 ? 8 : 3))
+        .arg(hexNumber(id, isExt == 1 ? 8 : 3))
         .arg(id)
         .arg(isExt == 1 ? "extended" : "standard");
 }
@@ -136,11 +131,11 @@ QString triggerText(const SignalSTM32 &trigger, const std::optional<Candb> &cand
 // The 96 bytes of a regular file, or nothing after reporting why not.
 std::optional<ConfigImage> readConfigImage(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
-        report(path + ": " + (info.exists() ? "not a regular file" : "no such file"));
+    if (const QString problem = inputFileProblem(path); !problem.isEmpty()) {
+        report(path + ": " + problem);
         return std::nullopt;
     }
+    const QFileInfo info(path);
     if (info.size() != qint64(kConfigFileSize)) {
         report(QString("%1: %2 bytes, not the %3 of a configuration file")
                    .arg(path)
@@ -157,17 +152,6 @@ std::optional<ConfigImage> readConfigImage(const QString &path)
         return std::nullopt;
     }
     return image;
-}
-
-// The Candb file of --candb, or nothing after reporting why it is refused.
-std::optional<Candb> readNamingCandb(const QString &path)
-{
-    const CandbFile file = readDatabaseInput(path);
-    if (!file.document) {
-        report(path + ": " + invalidCandbText(file.problem));
-        return std::nullopt;
-    }
-    return readCandb(*file.document);
 }
 
 } // namespace
@@ -187,7 +171,7 @@ int runShowConfig(const QStringList &arguments)
 
     std::optional<Candb> candb;
     if (command.parser.isSet("candb")) {
-        candb = readNamingCandb(command.parser.value("candb"));
+        candb = loadDatabase(command.parser.value("candb"));
         if (!candb)
             return kExitFailure;
     }

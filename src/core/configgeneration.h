@@ -15,6 +15,11 @@
 // gave them go in (texts where the window has text fields, flags where it has check boxes), the
 // record and the messages of every failed check, in the window's order, come out.
 
+// The file the logger reads, and how writing it ended.
+constexpr char kConfigFileName[] = "config.qvc";
+constexpr char kConfigWritten[] = "Config write correctly!";
+constexpr char kConfigNotCreated[] = "Errore nella creazione del file!";
+
 // One bus: its enable box, the text of its speed field and its "Nor"/"Sil" boxes.
 struct BusEntry
 {

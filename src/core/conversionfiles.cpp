@@ -9,12 +9,10 @@ namespace {
 class FileLogSource : public LogSource
 {
 public:
-    // Only a regular file: a pipe would wait for a writer for ever, and a device such as
-    // /dev/zero never end.
     bool open(const std::string &path)
     {
         struct stat info;
-        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || !reader.open(path))
+        if (!isRegularFile(path) || stat(path.c_str(), &info) != 0 || !reader.open(path))
             return false;
         bytes = static_cast<uint64_t>(info.st_size);
         return true;
@@ -60,6 +58,12 @@ std::unique_ptr<TableSink> ConversionFiles::createTable(const std::string &path)
     if (!sink->open(path))
         return nullptr;
     return sink;
+}
+
+bool isRegularFile(const std::string &path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool sameFile(const std::string &first, const std::string &second)

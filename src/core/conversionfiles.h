@@ -56,3 +56,6 @@ public:
 
 // True when both paths name one existing file, through any spelling, link or hard link.
 bool sameFile(const std::string &first, const std::string &second);
+// True when the path names a regular file. Inputs must be: a pipe would wait for a writer for
+// ever, and a device such as /dev/zero never end.
+bool isRegularFile(const std::string &path);

@@ -24,11 +24,19 @@ bool isLogFilePath(const QString &path)
     return QFile::exists(path) && path.contains(".qvl");
 }
 
+QString inputFileProblem(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return "no such file";
+    return info.isFile() ? QString() : "not a regular file";
+}
+
 namespace {
 
 CandbFile refuse(const QString &problem = QString())
 {
-    return {std::nullopt, problem};
+    return {std::nullopt, {}, problem};
 }
 
 } // namespace
@@ -37,9 +45,8 @@ CandbFile readCandbFile(const QString &path)
 {
     if (!QFile::exists(path) || !path.contains(".json"))
         return refuse();
-    // A pipe would wait for a writer for ever and a device such as /dev/zero never end.
-    if (!QFileInfo(path).isFile())
-        return refuse("not a regular file");
+    if (const QString problem = inputFileProblem(path); !problem.isEmpty())
+        return refuse(problem);
     std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
     if (!in)
         return refuse("the file cannot be read");
@@ -47,10 +54,10 @@ CandbFile readCandbFile(const QString &path)
     std::optional<nlohmann::json> doc = parseJson(in, error);
     if (!doc)
         return refuse(QString::fromStdString(error));
-    const Candb candb = readCandb(*doc);
+    Candb candb = readCandb(*doc);
     if (!candb.ok())
         return refuse(QString::fromStdString(candb.error));
-    return {std::move(doc), {}};
+    return {std::move(doc), std::move(candb), {}};
 }
 
 QString invalidCandbText(const QString &problem)

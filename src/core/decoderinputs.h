@@ -37,10 +37,15 @@ constexpr char kLogNotCorrected[] = "LogFile not corrected";
 constexpr char kOutputFolderNotCorrect[] = "Output folder not correct!";
 constexpr char kOutputIsInput[] = "Output file is an input file!";
 
+// Why a file named as an input cannot be read as one: "no such file", "not a regular file" (a
+// pipe would wait for a writer for ever, a device such as /dev/zero never end), or empty.
+QString inputFileProblem(const QString &path);
+
 // A Candb file read and checked in full, or why it cannot be used.
 struct CandbFile
 {
     std::optional<nlohmann::json> document;
+    Candb candb;     // what the reader made of the document; empty when refused
     QString problem; // the line after "Candb json not Valid"; may be empty when refused
 };
 // The file must exist, hold ".json" in its path and be a regular file whose text the Candb

@@ -32,10 +32,8 @@ Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box)
     frame.IDE = uint8_t(box.RIR & kIdeFlag);
     frame.ID = mailboxId(box);
     frame.Time = box.RDTR;
-    for (int i = 0; i < 4; ++i) {
-        frame.Data[i] = uint8_t(box.RDLR >> (8 * i));
-        frame.Data[4 + i] = uint8_t(box.RDHR >> (8 * i));
-    }
+    for (int i = 0; i < 8; ++i)
+        frame.Data[i] = mailboxDataByte(box, i);
     return frame;
 }
 

@@ -40,6 +40,12 @@ constexpr uint32_t kIdeFlag = 4;
 constexpr int kStandardIdShift = 21;
 constexpr int kExtendedIdShift = 3;
 
+// Data byte `index` (0 to 7) of a record.
+inline uint8_t mailboxDataByte(const CAN_FIFOMailBox_TypeDef &box, int index)
+{
+    return uint8_t((index < 4 ? box.RDLR : box.RDHR) >> (8 * (index % 4)));
+}
+
 // Reads the four words of a 16-byte record, little-endian on any host.
 CAN_FIFOMailBox_TypeDef readMailbox(const uint8_t *record);
 Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box);

@@ -46,11 +46,6 @@ std::string counted(uint64_t count, const char *one, const char *many)
     return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
-uint8_t dataByte(const CAN_FIFOMailBox_TypeDef &record, int index)
-{
-    return uint8_t((index < 4 ? record.RDLR : record.RDHR) >> (8 * (index % 4)));
-}
-
 char *writeHex(char *out, uint32_t value, int digits)
 {
     for (int i = digits - 1; i >= 0; --i, value >>= 4)
@@ -518,7 +513,7 @@ char *LogTextWriter::line(char *out, uint64_t micros, const CAN_FIFOMailBox_Type
         out = writeHex(out, id, extended ? 8 : 3);
         *out++ = '#';
         for (int i = 0; i < length; ++i)
-            out = writeHex(out, dataByte(record, i), 2);
+            out = writeHex(out, mailboxDataByte(record, i), 2);
     } else {
         char time[24];
         const long timeSize = writeSeconds(time, micros) - time;
@@ -536,7 +531,7 @@ char *LogTextWriter::line(char *out, uint64_t micros, const CAN_FIFOMailBox_Type
         *out++ = kHexDigits[length];
         for (int i = 0; i < length; ++i) {
             *out++ = ' ';
-            out = writeHex(out, dataByte(record, i), 2);
+            out = writeHex(out, mailboxDataByte(record, i), 2);
         }
     }
     *out++ = '\n';

@@ -4,8 +4,6 @@
 #include "replacingfile.h"
 #include "signalcodec.h"
 
-#include <sys/stat.h>
-
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -67,12 +65,6 @@ ConversionOutcome exportRecords(LogSource &log, std::vector<CAN_FIFOMailBox_Type
                                             : ConversionOutcome::WriteFailed;
 }
 
-bool isRegularFile(const std::string &path)
-{
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 } // namespace
 
 LogTextSummary exportLogText(const LogExportJob &job)
@@ -99,7 +91,6 @@ LogTextSummary exportLogText(const LogExportJob &job)
 LogTextSummary importLogText(const std::string &textPath, LogTextFormat format,
                              const std::string &channel, const std::string &logPath)
 {
-    // A pipe would wait for a writer for ever, and a device such as /dev/zero never end.
     std::ifstream in;
     if (isRegularFile(textPath))
         in.open(textPath, std::ios::binary);
