@@ -7,7 +7,7 @@
 //                    [--w1-seconds S] [--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--keep]
 
 #include "childwork.h"
-#include "decoderinputs.h"
+#include "conversion/decoderinputs.h"
 #include "measure.h"
 #include "traffic.h"
 

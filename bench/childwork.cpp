@@ -1,7 +1,7 @@
 #include "childwork.h"
 
-#include "candb.h"
-#include "conversion.h"
+#include "conversion/conversion.h"
+#include "database/candb.h"
 #include "mainwindow.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "traffic.h"
 
-#include "candb.h"
-#include "logfile.h"
+#include "database/candb.h"
+#include "log/logfile.h"
 
 #include <algorithm>
 #include <array>

@@ -7,8 +7,8 @@
 // about 80 km/h, brakes, takes a left bend at 30 km/h and stops. The output is the same on every
 // run and every machine.
 
-#include "candb.h"
-#include "logfile.h"
+#include "database/candb.h"
+#include "log/logfile.h"
 
 #include <nlohmann/json.hpp>
 

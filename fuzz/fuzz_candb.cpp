@@ -3,11 +3,11 @@
 // bytes and once through the resolved codec of the conversion, which must agree to the bit; the
 // message index must find every message again.
 
-#include "candb.h"
-#include "decodeplan.h"
-#include "fieldcodec.h"
+#include "database/candb.h"
+#include "database/decodeplan.h"
+#include "database/fieldcodec.h"
+#include "database/signalcodec.h"
 #include "fuzzcheck.h"
-#include "signalcodec.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // Input: the field values, one after another in their declared order and sizes (missing bytes
 // read as zero).
 
-#include "configrecord.h"
+#include "config/configrecord.h"
 #include "fuzzcheck.h"
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 //
 // Input: two bytes choose the conversion frequency, one byte the smart mode, the rest is the log.
 
-#include "conversion.h"
+#include "conversion/conversion.h"
 #include "fuzzcheck.h"
 
 #include <cstdint>

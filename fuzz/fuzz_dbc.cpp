@@ -2,8 +2,8 @@
 // and names a line; an accepted one is a Candb document the Candb reader accepts, as written to
 // a file and read back, with every signal the document holds.
 
-#include "candb.h"
-#include "dbc.h"
+#include "database/candb.h"
+#include "database/dbc.h"
 #include "fuzzcheck.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // hold. Every frame it hands on, written out again in the same format, reads back the same.
 
 #include "fuzzcheck.h"
-#include "logtext.h"
+#include "log/logtext.h"
 
 #include <cstdint>
 #include <cstring>

@@ -7,8 +7,8 @@
 // its ends in quarter seconds; the rest is the table.
 
 #include "fuzzcheck.h"
-#include "plotdata.h"
-#include "tablereader.h"
+#include "plot/plotdata.h"
+#include "plot/tablereader.h"
 
 #include <algorithm>
 #include <charconv>

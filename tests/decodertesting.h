@@ -1,7 +1,7 @@
 #pragma once
 
-#include "candb.h"
-#include "logfile.h"
+#include "database/candb.h"
+#include "log/logfile.h"
 
 #include <QByteArray>
 #include <QMetaType>

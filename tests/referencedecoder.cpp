@@ -1,7 +1,7 @@
 #include "referencedecoder.h"
 
 #include "candecoder.h"
-#include "signalcodec.h"
+#include "database/signalcodec.h"
 
 #include <fstream>
 #include <iomanip>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "candb.h"
+#include "database/candb.h"
 
 #include <cstdint>
 #include <string>

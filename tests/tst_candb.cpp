@@ -1,4 +1,4 @@
-#include "candb.h"
+#include "database/candb.h"
 
 #include <QtTest>
 #include <nlohmann/json.hpp>

@@ -1,7 +1,7 @@
 // The Configurator's rules in the core: request in, record and messages out; reading a record
 // back.
-#include "configgeneration.h"
-#include "configinspection.h"
+#include "config/configgeneration.h"
+#include "config/configinspection.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "configrecord.h"
+#include "config/configrecord.h"
 #include "filesizelimit.h"
 #include "testfiles.h"
 

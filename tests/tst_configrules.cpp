@@ -1,4 +1,4 @@
-#include "configrules.h"
+#include "config/configrules.h"
 
 #include <QtTest>
 

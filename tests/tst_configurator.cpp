@@ -1,6 +1,6 @@
 // The "Config Generator" button: checks, messages, the record and the file.
 #include "candecoder.h"
-#include "configrecord.h"
+#include "config/configrecord.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
 #include "testfiles.h"

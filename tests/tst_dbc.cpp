@@ -1,6 +1,6 @@
-#include "candb.h"
-#include "dbc.h"
-#include "signalcodec.h"
+#include "database/candb.h"
+#include "database/dbc.h"
+#include "database/signalcodec.h"
 
 #include <QtTest>
 #include <nlohmann/json.hpp>

@@ -1,5 +1,5 @@
-#include "candb.h"
 #include "clirun.h"
+#include "database/candb.h"
 #include "databaseinput.h"
 #include "testfiles.h"
 

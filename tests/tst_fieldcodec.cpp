@@ -1,7 +1,7 @@
-#include "candb.h"
-#include "fieldcodec.h"
-#include "fixedtext.h"
-#include "signalcodec.h"
+#include "conversion/fixedtext.h"
+#include "database/candb.h"
+#include "database/fieldcodec.h"
+#include "database/signalcodec.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "filesizelimit.h"
-#include "logtextfiles.h"
+#include "log/logtextfiles.h"
 #include "testfiles.h"
 
 #include <QRandomGenerator>

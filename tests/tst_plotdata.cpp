@@ -1,5 +1,5 @@
-#include "plotdata.h"
-#include "tablereader.h"
+#include "plot/plotdata.h"
+#include "plot/tablereader.h"
 #include "testfiles.h"
 
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
 #include "frametext.h"
-#include "logfile.h"
+#include "log/logfile.h"
 
 #include <QtTest>
 

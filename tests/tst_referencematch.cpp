@@ -1,4 +1,4 @@
-#include "conversion.h"
+#include "conversion/conversion.h"
 #include "decodertesting.h"
 #include "referencedecoder.h"
 #include "testfiles.h"

@@ -1,5 +1,5 @@
+#include "files/replacingfile.h"
 #include "filesizelimit.h"
-#include "replacingfile.h"
 #include "testfiles.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "candb.h"
 #include "candecoder.h"
-#include "signalcodec.h"
+#include "database/candb.h"
+#include "database/signalcodec.h"
 
 #include <QtTest>
 

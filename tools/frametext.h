@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logfile.h"
+#include "log/logfile.h"
 
 #include <istream>
 #include <string>

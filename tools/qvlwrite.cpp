@@ -6,7 +6,7 @@
 // writes OUTPUT. An existing OUTPUT is kept unless -f is given.
 
 #include "frametext.h"
-#include "logfile.h"
+#include "log/logfile.h"
 
 #include <cstdio>
 #include <fstream>

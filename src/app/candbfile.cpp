@@ -1,6 +1,6 @@
 #include "candbfile.h"
 
-#include "decoderinputs.h"
+#include "conversion/decoderinputs.h"
 #include "messageboxes.h"
 
 void reportInvalidCandb(const QString &problem)

@@ -1,9 +1,9 @@
 #include "candecoder.h"
 
-#include "candb.h"
 #include "candbfile.h"
+#include "database/candb.h"
+#include "database/signalcodec.h"
 #include "decoderarea.h"
-#include "signalcodec.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>

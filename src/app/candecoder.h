@@ -1,8 +1,8 @@
 #pragma once
 
-#include "candbsignal.h"
-#include "configrecord.h"
-#include "logfile.h"
+#include "config/configrecord.h"
+#include "database/candbsignal.h"
+#include "log/logfile.h"
 
 #include <QString>
 #include <nlohmann/json.hpp>

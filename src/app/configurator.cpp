@@ -1,5 +1,5 @@
 #include "candecoder.h"
-#include "configgeneration.h"
+#include "config/configgeneration.h"
 #include "messageboxes.h"
 #include "ui_mainwindow.h"
 

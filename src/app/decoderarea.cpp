@@ -1,7 +1,7 @@
 #include "decoderarea.h"
 
 #include "candecoder.h"
-#include "decoderinputs.h"
+#include "conversion/decoderinputs.h"
 #include "messageboxes.h"
 #include "ui_mainwindow.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conversion.h"
+#include "conversion/conversion.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 #include "filterpanel.h"
 
-#include "configgeneration.h"
+#include "config/configgeneration.h"
 #include "messageboxes.h"
 
 #include <QTextEdit>

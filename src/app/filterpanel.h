@@ -1,6 +1,6 @@
 #pragma once
 
-#include "configrecord.h"
+#include "config/configrecord.h"
 
 class QTextEdit;
 class QWidget;

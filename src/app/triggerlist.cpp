@@ -1,8 +1,8 @@
 #include "triggerlist.h"
 
-#include "candb.h"
 #include "candecoder.h"
-#include "configgeneration.h"
+#include "config/configgeneration.h"
+#include "database/candb.h"
 #include "ui_mainwindow.h"
 
 Signal listedSignal(const QString &name)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "candbsignal.h"
+#include "database/candbsignal.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dbc.h"
-#include "decoderinputs.h"
+#include "conversion/decoderinputs.h"
+#include "database/dbc.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "dbccommand.h"
 
 #include "commandline.h"
-#include "conversionfiles.h"
+#include "conversion/conversionfiles.h"
 #include "databaseinput.h"
-#include "replacingfile.h"
+#include "files/replacingfile.h"
 
 namespace {
 

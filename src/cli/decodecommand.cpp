@@ -2,9 +2,9 @@
 
 #include "batchrun.h"
 #include "commandline.h"
-#include "conversion.h"
+#include "conversion/conversion.h"
+#include "conversion/decoderinputs.h"
 #include "databaseinput.h"
-#include "decoderinputs.h"
 #include "loginput.h"
 
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "infocommand.h"
 
 #include "commandline.h"
+#include "database/decodeplan.h"
 #include "databaseinput.h"
-#include "decodeplan.h"
+#include "log/logsummary.h"
 #include "loginput.h"
-#include "logsummary.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 #include "loginput.h"
 
 #include "commandline.h"
-#include "decoderinputs.h"
+#include "conversion/decoderinputs.h"
 
 #include <QDir>
 

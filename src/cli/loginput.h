@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logtextfiles.h"
+#include "log/logtextfiles.h"
 
 #include <QString>
 #include <QTemporaryFile>

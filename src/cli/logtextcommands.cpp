@@ -1,10 +1,10 @@
 #include "logtextcommands.h"
 
 #include "commandline.h"
+#include "conversion/decoderinputs.h"
 #include "databaseinput.h"
-#include "decoderinputs.h"
+#include "log/logtextfiles.h"
 #include "loginput.h"
-#include "logtextfiles.h"
 
 #include <QDateTime>
 #include <QFileInfo>

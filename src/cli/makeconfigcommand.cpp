@@ -1,8 +1,8 @@
 #include "configcommands.h"
 
 #include "commandline.h"
-#include "configgeneration.h"
-#include "configrules.h"
+#include "config/configgeneration.h"
+#include "config/configrules.h"
 #include "databaseinput.h"
 
 #include <QFileInfo>

@@ -1,12 +1,12 @@
 #include "plotcommand.h"
 
 #include "commandline.h"
-#include "conversionfiles.h"
-#include "decoderinputs.h"
-#include "plotdata.h"
+#include "conversion/conversionfiles.h"
+#include "conversion/decoderinputs.h"
+#include "files/replacingfile.h"
+#include "plot/plotdata.h"
+#include "plot/tablereader.h"
 #include "plotpainter.h"
-#include "replacingfile.h"
-#include "tablereader.h"
 
 #include <QRegularExpression>
 

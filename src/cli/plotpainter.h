@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plotdata.h"
+#include "plot/plotdata.h"
 
 #include <QByteArray>
 #include <QRectF>

@@ -1,10 +1,10 @@
 #include "configcommands.h"
 
 #include "commandline.h"
-#include "configinspection.h"
-#include "configrules.h"
+#include "config/configinspection.h"
+#include "config/configrules.h"
 #include "databaseinput.h"
-#include "logfile.h"
+#include "log/logfile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,0 +1,75 @@
+#include "conversion/conversionfiles.h"
+
+#include "files/replacingfile.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+class FileLogSource : public LogSource
+{
+public:
+    bool open(const std::string &path)
+    {
+        struct stat info;
+        if (!isRegularFile(path) || stat(path.c_str(), &info) != 0 || !reader.open(path))
+            return false;
+        bytes = static_cast<uint64_t>(info.st_size);
+        return true;
+    }
+    size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity) override
+    {
+        return reader.read(records, capacity);
+    }
+    bool failed() const override { return reader.failed(); }
+    uint64_t size() const override { return bytes; }
+
+private:
+    LogReader reader;
+    uint64_t bytes = 0;
+};
+
+class FileTableSink : public TableSink
+{
+public:
+    bool open(const std::string &path) { return file.open(path); }
+    // The conversion hands over large blocks: no buffer of its own in between.
+    bool write(const char *data, size_t size) override { return file.write(data, size); }
+    bool close() override { return file.commit(); }
+    void discard() override { file.discard(); }
+
+private:
+    ReplacingFile file;
+};
+
+} // namespace
+
+std::unique_ptr<LogSource> ConversionFiles::openLog(const std::string &path)
+{
+    auto source = std::make_unique<FileLogSource>();
+    if (!source->open(path))
+        return nullptr;
+    return source;
+}
+
+std::unique_ptr<TableSink> ConversionFiles::createTable(const std::string &path)
+{
+    auto sink = std::make_unique<FileTableSink>();
+    if (!sink->open(path))
+        return nullptr;
+    return sink;
+}
+
+bool isRegularFile(const std::string &path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool sameFile(const std::string &first, const std::string &second)
+{
+    struct stat a, b;
+    if (stat(first.c_str(), &a) != 0 || stat(second.c_str(), &b) != 0)
+        return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}

@@ -1,0 +1,114 @@
+#include "log/logtextfiles.h"
+
+#include "database/decodeplan.h"
+#include "database/signalcodec.h"
+#include "files/replacingfile.h"
+
+#include <fstream>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr size_t kBatchRecords = 4096;
+
+LogTextSummary ended(ConversionOutcome outcome, std::string problem = {})
+{
+    return LogTextSummary{outcome, std::move(problem), 0, {}};
+}
+
+// The data bytes the frames of each message entry carry.
+std::vector<uint8_t> frameLengths(const MessageIndex &index)
+{
+    std::vector<uint8_t> lengths(index.size(), kFrameDataBytes);
+    for (size_t entry = 0; entry < index.size(); ++entry) {
+        const std::optional<uint8_t> dlc = index.definition(entry).dlc;
+        if (dlc)
+            lengths[entry] = frameByteCount(*dlc);
+    }
+    return lengths;
+}
+
+bool writeText(ReplacingFile &file, const std::string &text)
+{
+    return file.write(text.data(), text.size());
+}
+
+// Writes the lines of every record, starting with the `count` already in `batch`.
+ConversionOutcome exportRecords(LogSource &log, std::vector<CAN_FIFOMailBox_TypeDef> &batch,
+                                size_t count, const LogExportJob &job, ReplacingFile &file,
+                                uint64_t &frames)
+{
+    const Candb noDatabase;
+    const MessageIndex index(job.candb ? *job.candb : noDatabase);
+    const std::vector<uint8_t> lengths = frameLengths(index);
+    const LogTextWriter writer(job.format, job.channel);
+    std::vector<char> text(kBatchRecords * writer.longestLine());
+    StampUnwrapper unwrap;
+    if (!writeText(file, writer.header(job.date)))
+        return ConversionOutcome::WriteFailed;
+    for (; count > 0; count = log.read(batch.data(), batch.size())) {
+        char *end = text.data();
+        for (size_t i = 0; i < count; ++i) {
+            const CAN_FIFOMailBox_TypeDef &record = batch[i];
+            const int entry = index.find(mailboxId(record));
+            const uint8_t length = entry >= 0 ? lengths[size_t(entry)] : kFrameDataBytes;
+            end = writer.line(end, unwrap(record.RDTR), record, length);
+        }
+        if (!file.write(text.data(), size_t(end - text.data())))
+            return ConversionOutcome::WriteFailed;
+        frames += count;
+    }
+    if (!readWhole(log, frames))
+        return ConversionOutcome::LogReadFailed;
+    return writeText(file, writer.footer()) ? ConversionOutcome::Finished
+                                            : ConversionOutcome::WriteFailed;
+}
+
+} // namespace
+
+LogTextSummary exportLogText(const LogExportJob &job)
+{
+    ConversionFiles files;
+    std::unique_ptr<LogSource> log = files.openLog(job.logPath);
+    std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
+    const size_t count = log ? log->read(batch.data(), batch.size()) : 0;
+    if (!log || log->failed())
+        return ended(ConversionOutcome::LogUnreadable);
+    if (sameFile(job.outputPath, job.logPath))
+        return ended(ConversionOutcome::OutputIsLog);
+    ReplacingFile file;
+    if (!file.open(job.outputPath))
+        return ended(ConversionOutcome::OutputNotCreated);
+
+    LogTextSummary summary;
+    summary.outcome = exportRecords(*log, batch, count, job, file, summary.frames);
+    if (summary.outcome == ConversionOutcome::Finished && !file.commit())
+        summary.outcome = ConversionOutcome::WriteFailed;
+    return summary; // an output not committed is discarded with the file
+}
+
+LogTextSummary importLogText(const std::string &textPath, LogTextFormat format,
+                             const std::string &channel, const std::string &logPath)
+{
+    std::ifstream in;
+    if (isRegularFile(textPath))
+        in.open(textPath, std::ios::binary);
+    if (!in.is_open())
+        return ended(ConversionOutcome::LogUnreadable);
+    if (sameFile(logPath, textPath))
+        return ended(ConversionOutcome::OutputIsLog);
+    LogWriter writer;
+    if (!writer.open(logPath))
+        return ended(ConversionOutcome::OutputNotCreated);
+
+    const LogTextReading reading = readLogText(
+        in, format, channel, [&writer](const LogFrame &frame) { return writer.add(frame); });
+    LogTextSummary summary{ConversionOutcome::Finished, reading.error, reading.frames,
+                           reading.skipped};
+    if (!reading.error.empty())
+        summary.outcome = ConversionOutcome::LogReadFailed;
+    else if (reading.stopped || !writer.commit())
+        summary.outcome = ConversionOutcome::WriteFailed;
+    return summary; // a log not committed is discarded with the writer
+}
