@@ -230,6 +230,12 @@ void TestDbc::readsEveryConstruct_data()
     QTest::newRow("a text without any message is refused")
         << kHeader << QStringList{} << QStringList{}
         << "line 11: the file ends without a message (BO_) to convert";
+    QTest::newRow("a UTF-16 text is refused")
+        << QByteArray("\xFF\xFE"
+                      "B\0O\0_\0",
+                      8)
+        << QStringList{} << QStringList{}
+        << "line 1: the text is UTF-16; DBC tools read it saved as UTF-8 or Windows-1252";
     QTest::newRow("a broken factor is refused")
         << engine + " SG_ Speed : 0|16@1+ (1.#INF,0) [0|0] \"\" A\n"
         << QStringList{} << QStringList{} << "line 2: expected ',' after the factor, found '#'";
