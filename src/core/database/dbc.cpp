@@ -814,7 +814,7 @@ private:
         return skipStatement(keyword);
     }
 
-    std::vector<Token> tokens;
+    std::vector<Token> tokens; // split after `tallies` is made: the lexer counts comments there
     size_t next = 0;
     bool inMessage = false; // the statement before was a BO_ or one of its SG_
     std::vector<LateMark> lateMarks;
