@@ -1,6 +1,7 @@
 #include "database/dbc.h"
 
 #include "database/candb.h"
+#include "log/logfile.h"
 
 #include <algorithm>
 #include <array>
@@ -14,9 +15,6 @@ using ordered_json = nlohmann::ordered_json;
 namespace {
 
 constexpr uint64_t kLargestId = std::numeric_limits<uint32_t>::max(); // bit 31: extended
-constexpr uint32_t kExtendedFlag = 0x80000000u;
-constexpr uint32_t kLargestStandardId = 0x7FF;
-constexpr uint32_t kLargestExtendedId = 0x1FFFFFFF;
 constexpr size_t kShownTokenBytes = 30;
 constexpr char kIndependentSignals[] = "VECTOR__INDEPENDENT_SIG_MSG";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -437,8 +435,8 @@ std::string placementProblem(const DbcSignal &signal, uint64_t dlc)
 // No frame has such an identifier: a standard one has 11 bits, an extended one 29.
 bool unreachable(uint32_t id)
 {
-    return (id & kExtendedFlag) ? (id & ~kExtendedFlag) > kLargestExtendedId
-                                : id > kLargestStandardId;
+    return (id & kExtendedIdFlag) ? (id & ~kExtendedIdFlag) > kLargestExtendedId
+                                  : id > kLargestStandardId;
 }
 
 // m0, m12 and m (its number left out) mark multiplexed signals, m3M one that is a switch too.
