@@ -179,6 +179,9 @@ void TestDbc::readsEveryConstruct_data()
                "CM_ SG_ 192 Speed \"a\nBO_ 1 X: 8 Y\"\n" + "BO_ 300 Next: 8 A\n" + speed
         << QStringList{"Engine.Speed", "Next.Speed"}
         << QStringList{"3 statements without their closing ';', the first at line 3"} << QString();
+    QTest::newRow("a Windows path at the end of a comment")
+        << engine + speed + "CM_ BO_ 192 \"C:\\logs\\\";\nCM_ BO_ 192 \"\\\"x\\\";\" ;\n"
+        << QStringList{"Engine.Speed"} << QStringList{} << QString();
     QTest::newRow("a multiplexed mark without its number")
         << engine + " SG_ MO2_Mp_Code m : 6|2@1+ (1,0) [0|3] \"\" Gateway\n" + speed
         << QStringList{"Engine.Speed"}

@@ -236,7 +236,7 @@ private:
         token.kind = TokenKind::String;
         const size_t begin = ++position;
         while (position < text.size() && text[position] != '"') {
-            if (text.substr(position, 2) == "\\\"")
+            if (text.substr(position, 2) == "\\\"" && !endsStatement(position + 1))
                 ++position;
             if (endsLine(position))
                 ++line;
@@ -249,6 +249,17 @@ private:
         }
         ++position;
         lastTokenLine = line;
+    }
+
+    // The quote at `at` is followed by ';' and the end of its line: it closes a string even
+    // after a backslash, as in "C:\logs\";
+    bool endsStatement(size_t at) const
+    {
+        const size_t semicolon = text.find_first_not_of(" \t", at + 1);
+        if (semicolon == std::string_view::npos || text[semicolon] != ';')
+            return false;
+        const size_t after = text.find_first_not_of(" \t", semicolon + 1);
+        return after == std::string_view::npos || text[after] == '\n' || text[after] == '\r';
     }
 
     bool digitAt(size_t at) const { return at < text.size() && isDigit(text[at]); }
