@@ -224,11 +224,6 @@ void TestDbc::readsEveryConstruct_data()
                        "message Engine (id 192), signal X: left out ('x1' before ':' is no "
                        "multiplexer mark)"}
         << QString();
-    QTest::newRow("old Mac line ends")
-        << QByteArray("BO_ 192 Engine: 8 E\r SG_ Speed : 0|16@1+ (1,0) [0|1] \"\" L\rVAL_ 192 "
-                      "Speed 0 \"x\"\rCM_ \"a\rb\";\r")
-        << QStringList{"Engine.Speed"}
-        << QStringList{"1 statement without its closing ';', at line 3"} << QString();
 
     QTest::newRow("a text without any message is refused")
         << kHeader << QStringList{} << QStringList{}

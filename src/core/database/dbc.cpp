@@ -102,7 +102,7 @@ struct Tally
 
 using Tallies = std::array<Tally, kDeviationKinds>;
 
-// e.g. "3 statements without their closing ';', ..., the first at line 352"
+// e.g. "3 statements without their closing ';', the first at line 352"
 std::string deviationLine(Deviation kind, const Tally &tally)
 {
     const DeviationText &text = kDeviationTexts[kind];
@@ -114,7 +114,7 @@ std::string deviationLine(Deviation kind, const Tally &tally)
 
 enum class TokenKind
 {
-    Name,     // a name or keyword; bytes from 0x80 up count as letters (UTF-8, Latin-1)
+    Name,     // a name or keyword; bytes from 0x80 up count as letters (UTF-8, Windows-1252)
     Number,   // integer or decimal, with sign and exponent
     String,   // the text between double quotes, its escapes still in
     Punct,    // any other single character
@@ -413,7 +413,8 @@ struct DbcMessage
     std::string leftOut; // why the message and its signals are not in the document
 };
 
-// A signal that a statement after its message marks to leave out (SIG_VALTYPE_, SG_MUL_VAL_).
+// A signal that a statement of its own marks to leave out (SIG_VALTYPE_, SG_MUL_VAL_), once the
+// whole text is read: some files give the statement before the message.
 struct LateMark
 {
     uint32_t id = 0;
