@@ -176,9 +176,10 @@ void TestDbc::readsEveryConstruct_data()
         << QString();
     QTest::newRow("statements without ';' end where the next line begins a statement")
         << engine + speed + "VAL_ 192 Speed 1 \"Active\" 0 \"Inactive\"\nCM_ \"Front target\"\n" +
-               "CM_ SG_ 192 Speed \"a\nBO_ 1 X: 8 Y\"\n" + "BO_ 300 Next: 8 A\n" + speed
+               "CM_ SG_ 192 Speed \"a\nBO_ 1 X: 8 Y\"\n" + "BO_ 300 Next: 8 A\n" + speed +
+               "VAL_ 300 Speed 0 \"at the end of the file\""
         << QStringList{"Engine.Speed", "Next.Speed"}
-        << QStringList{"3 statements without their closing ';', the first at line 3"} << QString();
+        << QStringList{"4 statements without their closing ';', the first at line 3"} << QString();
     QTest::newRow("a Windows path at the end of a comment")
         << engine + speed + "CM_ BO_ 192 \"C:\\logs\\\";\nCM_ BO_ 192 \"\\\"x\\\";\" ;\n"
         << QStringList{"Engine.Speed"} << QStringList{} << QString();
