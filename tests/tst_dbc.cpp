@@ -234,7 +234,7 @@ void TestDbc::readsEveryConstruct_data()
                       "B\0O\0_\0",
                       8)
         << QStringList{} << QStringList{}
-        << "line 1: the text is UTF-16; DBC tools read it saved as UTF-8 or Windows-1252";
+        << "line 1: the text is UTF-16; saved as UTF-8 or Windows-1252 it can be read";
     QTest::newRow("a broken factor is refused")
         << engine + " SG_ Speed : 0|16@1+ (1.#INF,0) [0|0] \"\" A\n"
         << QStringList{} << QStringList{} << "line 2: expected ',' after the factor, found '#'";

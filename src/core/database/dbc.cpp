@@ -869,8 +869,8 @@ DbcConversion convertDbc(std::string_view text)
 {
     DbcConversion conversion;
     if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
-        conversion.error = "line 1: the text is UTF-16; DBC tools read it saved as UTF-8 or "
-                           "Windows-1252";
+        conversion.error = "line 1: the text is UTF-16; saved as UTF-8 or Windows-1252 it can "
+                           "be read";
         return conversion;
     }
     Parser parser(text);
