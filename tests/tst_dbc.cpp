@@ -183,6 +183,13 @@ void TestDbc::readsEveryConstruct_data()
     QTest::newRow("a Windows path at the end of a comment")
         << engine + speed + "CM_ BO_ 192 \"C:\\logs\\\";\nCM_ BO_ 192 \"\\\"x\\\";\" ;\n"
         << QStringList{"Engine.Speed"} << QStringList{} << QString();
+    QTest::newRow("names cut to 32 characters get their full names, but none with a comma")
+        << engine + " SG_ SpeedOfTheFirstCylinderBank_0 : 0|8@1+ (1,0) [0|0] \"\" E\n" + speed +
+               "BA_ \"SystemSignalLongSymbol\" SG_ 192 SpeedOfTheFirstCylinderBank_0 "
+               "\"SpeedOfTheFirstCylinderBank_0001\";\nBA_ \"SystemSignalLongSymbol\" SG_ 192 "
+               "Speed \"Speed, in rpm\";\nBA_ \"SystemMessageLongSymbol\" BO_ 192 \"EngineData\";\n"
+        << QStringList{"EngineData.SpeedOfTheFirstCylinderBank_0001", "EngineData.Speed"}
+        << QStringList{} << QString();
     QTest::newRow("a multiplexed mark without its number")
         << engine + " SG_ MO2_Mp_Code m : 6|2@1+ (1,0) [0|3] \"\" Gateway\n" + speed
         << QStringList{"Engine.Speed"}

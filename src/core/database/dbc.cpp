@@ -422,6 +422,15 @@ struct LateMark
     std::string leftOut;
 };
 
+// The full name of a message or signal whose name in BO_ or SG_ a DBC editor cut to 32
+// characters, from the attribute SystemMessageLongSymbol or SystemSignalLongSymbol.
+struct LongName
+{
+    uint32_t id = 0;
+    std::string signalName; // empty for the message's own name
+    std::string name;
+};
+
 // Where the signal begins when the message's bits are counted along its byte order: big-endian
 // bits run from bit 7 down to bit 0 of each byte, then on into the next byte.
 uint64_t firstPosition(const DbcSignal &signal)
@@ -479,6 +488,8 @@ public:
         }
         for (const LateMark &mark : lateMarks)
             markSignal(mark);
+        for (const LongName &longName : longNames)
+            rename(longName);
         return true;
     }
 
@@ -562,14 +573,18 @@ private:
         return fromWindows1252(raw);
     }
 
+    static bool readWhole(const Token &token, uint64_t largest, uint64_t &result)
+    {
+        if (token.kind != TokenKind::Number)
+            return false;
+        const auto end = token.text.data() + token.text.size();
+        const auto [stop, problem] = std::from_chars(token.text.data(), end, result);
+        return stop == end && problem == std::errc() && result <= largest;
+    }
+
     bool whole(uint64_t largest, const std::string &expected, uint64_t &result)
     {
-        if (peek().kind != TokenKind::Number)
-            return fail(expected);
-        const std::string_view text = peek().text;
-        const auto end = text.data() + text.size();
-        const auto [stop, problem] = std::from_chars(text.data(), end, result);
-        if (stop != end || problem != std::errc() || result > largest)
+        if (!readWhole(peek(), largest, result))
             return fail(expected);
         take();
         return true;
@@ -640,6 +655,8 @@ private:
             return fail("a BO_ message before its SG_ signals");
         inMessage = word == "SG_" || word == "BO_";
         take();
+        if (word == "BA_")
+            longName();
         if (isOneOf(word, kSkippedStatements))
             return skipStatement(keyword);
         if (word == "BO_")
@@ -788,6 +805,46 @@ private:
         }
     }
 
+    // BA_ "SystemSignalLongSymbol" SG_ 192 EngineSpeedOfTheFirstCylinderBan "...Bank";
+    // BA_ "SystemMessageLongSymbol" BO_ 192 "..."; other attributes are read past.
+    void longName()
+    {
+        const std::string_view attribute = peek().kind == TokenKind::String ? peek().text : "";
+        const bool ofSignal = attribute == "SystemSignalLongSymbol";
+        if (!ofSignal && attribute != "SystemMessageLongSymbol")
+            return;
+        const Token &object = peek(1);
+        const Token &id = peek(2);
+        const Token &signalName = peek(3);
+        const Token &value = peek(ofSignal ? 4 : 3);
+        uint64_t number = 0;
+        const bool shaped = object.kind == TokenKind::Name &&
+                            object.text == (ofSignal ? "SG_" : "BO_") &&
+                            readWhole(id, kLargestId, number) && value.kind == TokenKind::String &&
+                            (!ofSignal || signalName.kind == TokenKind::Name);
+        if (!shaped)
+            return;
+        LongName longName{uint32_t(number), ofSignal ? utf8Text(signalName.text) : "",
+                          textOf(value)};
+        // A Candb name heads a column: never empty, no comma, no line break.
+        if (!longName.name.empty() && longName.name.find_first_of(",\r\n") == std::string::npos)
+            longNames.push_back(std::move(longName));
+    }
+
+    void rename(const LongName &longName)
+    {
+        for (DbcMessage &message : messages) {
+            if (message.id != longName.id)
+                continue;
+            if (longName.signalName.empty())
+                message.name = longName.name;
+            for (DbcSignal &signal : message.signalList) {
+                if (!longName.signalName.empty() && signal.name == longName.signalName)
+                    signal.name = longName.name;
+            }
+        }
+    }
+
     // SIG_VALTYPE_ 192 Temperature : 1; (1 a 32-bit float, 2 a 64-bit double, 0 an integer)
     bool valueType(const Token &keyword)
     {
@@ -828,6 +885,7 @@ private:
     size_t next = 0;
     bool inMessage = false; // the statement before was a BO_ or one of its SG_
     std::vector<LateMark> lateMarks;
+    std::vector<LongName> longNames;
 };
 
 ordered_json signalDocument(const DbcSignal &signal)
