@@ -50,7 +50,7 @@ void LogTextCliTest::lengthsFromTheDatabase()
     const CliRun broken =
         runCli({"export", kExampleLog, "--candb", "broken.json", "-o", "x.log"}, dir->path());
     QCOMPARE(broken.status, 1);
-    QVERIFY(broken.err.startsWith("quorvane-cli: Candb json not Valid"));
+    QVERIFY(broken.err.startsWith("quorvane-cli: broken.json: Candb json not Valid"));
     QVERIFY(!QFile::exists(path("x.log")));
 }
 

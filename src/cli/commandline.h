@@ -25,10 +25,6 @@ void report(const QString &message);
 QString oneLine(const QString &message);
 // Text for standard output, as UTF-8.
 void print(const QString &text);
-// "0x" and the value in upper-case hexadecimal, at least `digits` digits: 0x123, 0x18FEF100.
-QString hexNumber(uint64_t value, int digits);
-// A path as the core takes it: in the file system's encoding.
-std::string nativePath(const QString &path);
 
 // "A, B, C" for at most `shown` names, then "... (N more)"; for messages that list what exists.
 QString listNames(const std::vector<QString> &names, int shown = 20);

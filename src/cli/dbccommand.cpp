@@ -2,7 +2,8 @@
 
 #include "commandline.h"
 #include "conversion/conversionfiles.h"
-#include "databaseinput.h"
+#include "corestrings.h"
+#include "database/databasefile.h"
 #include "files/replacingfile.h"
 
 namespace {
@@ -12,7 +13,7 @@ constexpr char kStandardOutput[] = "-";
 // VEHICLE.dbc gives VEHICLE.json beside it.
 QString defaultCandbPath(const QString &dbcPath)
 {
-    const QString stem = isDbcPath(dbcPath) ? dbcPath.chopped(4) : dbcPath;
+    const QString stem = isDbcPath(nativePath(dbcPath)) ? dbcPath.chopped(4) : dbcPath;
     return stem + ".json";
 }
 
@@ -20,7 +21,7 @@ QString defaultCandbPath(const QString &dbcPath)
 bool writeDocument(const QString &path, const std::string &text)
 {
     if (path == kStandardOutput) {
-        print(QString::fromStdString(text));
+        print(qtText(text));
         return true;
     }
     ReplacingFile file;
@@ -76,13 +77,13 @@ int runCandbFromDbc(const QStringList &arguments)
         report(output + ": the Candb file would replace the DBC file");
         return kExitFailure;
     }
-    const DbcInput input = readDbcInput(dbcPath);
-    if (!input.problem.isEmpty()) {
-        report(dbcPath + ": " + input.problem);
+    const DbcFile input = readDbcFile(nativePath(dbcPath));
+    if (!input.problem.empty()) {
+        report(dbcPath + ": " + qtText(input.problem));
         return kExitFailure;
     }
     for (const std::string &warning : input.conversion.warnings)
-        report(QString::fromStdString(warning));
+        report(qtText(warning));
     if (!writeDocument(output, input.conversion.document.dump(2) + '\n')) {
         report(output + ": the file cannot be written");
         return kExitFailure;

@@ -4,6 +4,7 @@
 #include "commandline.h"
 #include "conversion/conversion.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "databaseinput.h"
 #include "loginput.h"
 
@@ -15,7 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
-#include <set>
 #include <unistd.h>
 
 namespace {
@@ -69,7 +69,10 @@ void addOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         {"candb", "The signal database: a Candb .json file, or a DBC file.", "DB.json"},
-        {"freq", "Rows per second of the table, 1 to 20000 (default 100).", "HZ", "100"},
+        {"freq",
+         QString("Rows per second of the table, 1 to %1 (default 100).")
+             .arg(kMaxConversionFrequency),
+         "HZ", "100"},
         {"smart", "Columns only for the messages that occur in the log. Without it every signal of "
                   "the Candb file gets a column, so that the tables of several logs share their "
                   "columns."},
@@ -124,15 +127,10 @@ std::optional<int> readRequest(CommandLine &line, DecodeRequest &request)
 // Every signal name of the database, in the order of the table's columns.
 std::vector<QString> signalNames(const Candb &candb)
 {
-    std::set<std::string> names;
-    for (const CandbMessage &message : candb.messages) {
-        for (const Signal &sig : message.signalList)
-            names.insert(sig.name);
-    }
-    std::vector<QString> list;
-    for (const std::string &name : names)
-        list.push_back(QString::fromStdString(name));
-    return list;
+    std::vector<QString> names;
+    for (const auto &named : signalsByName(candb))
+        names.push_back(qtText(named.first));
+    return names;
 }
 
 bool checkSignalNames(const QStringList &wanted, const Candb &candb)
@@ -204,7 +202,7 @@ uint64_t bytesToRead(const std::vector<DecodeTask> &tasks, bool smart)
 {
     uint64_t total = 0;
     for (const DecodeTask &task : tasks)
-        total += uint64_t(QFileInfo(QFile::decodeName(task.input.readPath.c_str())).size());
+        total += uint64_t(QFileInfo(qtPath(task.input.readPath)).size());
     return smart ? 2 * total : total;
 }
 
@@ -252,7 +250,7 @@ int reportTasks(const std::vector<DecodeTask> &tasks, bool quiet)
     for (const DecodeTask &task : tasks) {
         const ConversionSummary &summary = task.summary;
         if (summary.outcome != ConversionOutcome::Finished) {
-            report(task.logPath + ": " + conversionOutcomeText(summary.outcome));
+            report(task.logPath + ": " + qtText(conversionOutcomeText(summary.outcome)));
             failed << task.logPath;
         } else if (!quiet) {
             report(QString("%1: %2 frames, %3 rows, %4 columns, %5 s")
@@ -291,19 +289,19 @@ int runDecode(const QStringList &arguments)
     if (!database)
         return kExitFailure;
     const Candb &candb = *database;
-    const FrequencyCheck frequency = checkFrequency(request.frequencyText);
-    if (!frequency.problem.isEmpty())
-        report(frequency.problem);
+    const FrequencyCheck frequency = checkFrequency(coreText(request.frequencyText));
+    if (!frequency.problem.empty())
+        report(qtText(frequency.problem));
     const bool signalsKnown = checkSignalNames(request.signalNames, candb);
     std::optional<std::vector<DecodeTask>> tasks = planTasks(request);
-    if (!frequency.problem.isEmpty() || !signalsKnown || !tasks)
+    if (!frequency.problem.empty() || !signalsKnown || !tasks)
         return kExitFailure;
 
     ConversionJob common;
     common.periodMicros = periodMicros(frequency.hertz);
     common.smart = request.smart;
     for (const QString &name : request.signalNames)
-        common.columns.push_back(name.toStdString());
+        common.columns.push_back(coreText(name));
 
     const bool showProgress = !request.quiet && isatty(STDERR_FILENO);
     convertAll(*tasks, candb, common, request.jobs, showProgress);

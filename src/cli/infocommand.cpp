@@ -1,10 +1,13 @@
 #include "infocommand.h"
 
 #include "commandline.h"
+#include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "database/decodeplan.h"
 #include "databaseinput.h"
 #include "log/logsummary.h"
 #include "loginput.h"
+#include "text/numbertext.h"
 
 #include <nlohmann/json.hpp>
 
@@ -60,9 +63,9 @@ bool isExtended(uint32_t id)
     return id & kExtendedIdFlag;
 }
 
-QString hexId(uint32_t id)
+std::string hexId(uint32_t id)
 {
-    return hexNumber(id & ~kExtendedIdFlag, isExtended(id) ? 8 : 3);
+    return hexIdentifier(id & ~kExtendedIdFlag, isExtended(id));
 }
 
 // Frames per second over the whole log; nothing for a log without a duration.
@@ -122,7 +125,7 @@ QString identifiersText(const LogSummary &summary, const Descriptions &descripti
                      << "signals";
     for (const LogSummary::Identifier &identifier : summary.identifiers) {
         const std::optional<double> rate = meanRate(identifier.frames, summary);
-        QStringList row = {hexId(identifier.id),
+        QStringList row = {qtText(hexId(identifier.id)),
                            isExtended(identifier.id) ? "extended" : "standard",
                            QString::number(identifier.frames),
                            rate ? QString::number(*rate, 'f', 2) : QString("-")};
@@ -143,7 +146,7 @@ json identifiersJson(const LogSummary &summary, const Descriptions &descriptions
     for (const LogSummary::Identifier &identifier : summary.identifiers) {
         json entry = {{"id", identifier.id & ~kExtendedIdFlag},
                       {"extended", isExtended(identifier.id)},
-                      {"hex", hexId(identifier.id).toStdString()},
+                      {"hex", hexId(identifier.id)},
                       {"frames", identifier.frames}};
         const std::optional<double> rate = meanRate(identifier.frames, summary);
         entry["rateHz"] = rate ? json(*rate) : json(nullptr);
@@ -159,7 +162,7 @@ json identifiersJson(const LogSummary &summary, const Descriptions &descriptions
 
 json summaryJson(const QString &path, const LogSummary &summary, const Descriptions &descriptions)
 {
-    return {{"path", path.toStdString()},
+    return {{"path", coreText(path)},
             {"size", summary.fileSize},
             {"records", summary.records},
             {"partialRecordBytes", summary.partialBytes},
@@ -230,7 +233,7 @@ int runInfo(const QStringList &arguments)
             texts << factsText(path, *summary) + '\n' + identifiersText(*summary, descriptions);
     }
     if (asJson)
-        print(QString::fromStdString(json{{"logs", documents}}.dump(2)) + '\n');
+        print(qtText(json{{"logs", documents}}.dump(2)) + '\n');
     else if (!texts.isEmpty())
         print(texts.join('\n'));
     return status;

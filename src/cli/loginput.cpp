@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 
 #include <QDir>
 
@@ -39,7 +40,7 @@ LogInput prepareLogInput(const QString &path)
     LogTextFormat format;
     if (logTextFormatOfPath(nativePath(path), format))
         return importedLogInput(path, format);
-    if (!isLogFilePath(path))
+    if (!isLogFilePath(nativePath(path)))
         return refused(kLogNotCorrected);
     LogInput input;
     input.readPath = nativePath(path);
@@ -48,14 +49,14 @@ LogInput prepareLogInput(const QString &path)
 
 QString importProblemText(const LogTextSummary &summary)
 {
-    QString text = conversionOutcomeText(summary.outcome);
+    QString text = qtText(conversionOutcomeText(summary.outcome));
     if (!summary.problem.empty())
-        text += '\n' + QString::fromStdString(summary.problem);
+        text += '\n' + qtText(summary.problem);
     return text;
 }
 
 void reportSkippedLines(const QString &path, const SkippedLines &skipped)
 {
     if (skipped.total() > 0)
-        report(path + ": " + QString::fromStdString(skippedText(skipped)));
+        report(path + ": " + qtText(skippedText(skipped)));
 }

@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "databaseinput.h"
 #include "log/logtextfiles.h"
 #include "loginput.h"
@@ -34,7 +35,7 @@ std::optional<int> chooseFormat(const CommandLine &line, const QString &textPath
                                 LogTextFormat &format)
 {
     if (line.parser.isSet("format")) {
-        if (!logTextFormatNamed(line.parser.value("format").toStdString(), format))
+        if (!logTextFormatNamed(coreText(line.parser.value("format")), format))
             return line.usageError("the format is candump or asc");
         return std::nullopt;
     }
@@ -49,22 +50,10 @@ std::optional<int> checkChannel(const CommandLine &line, LogTextFormat format)
 {
     if (!line.parser.isSet("channel"))
         return std::nullopt;
-    const std::string problem = channelProblem(format, line.parser.value("channel").toStdString());
+    const std::string problem = channelProblem(format, coreText(line.parser.value("channel")));
     if (!problem.empty())
-        return line.usageError(QString::fromStdString(problem));
+        return line.usageError(qtText(problem));
     return std::nullopt;
-}
-
-// The database of --candb, read as the Decoder reads it; false when it is refused (reported).
-bool readLengthDatabase(const QString &path, Candb &candb)
-{
-    CandbFile file = readDatabaseInput(path);
-    if (!file.document) {
-        report(invalidCandbText(file.problem));
-        return false;
-    }
-    candb = std::move(file.candb);
-    return true;
 }
 
 int exportLog(const CommandLine &line, LogTextFormat format)
@@ -73,7 +62,7 @@ int exportLog(const CommandLine &line, LogTextFormat format)
     const std::string outputPath = nativePath(line.parser.value("output"));
     // Checked before a log text is imported, which the conversion then reads instead.
     if (sameFile(outputPath, nativePath(logPath))) {
-        report(conversionOutcomeText(ConversionOutcome::OutputIsLog));
+        report(qtText(conversionOutcomeText(ConversionOutcome::OutputIsLog)));
         return kExitFailure;
     }
     const LogInput input = prepareLogInput(logPath);
@@ -81,22 +70,25 @@ int exportLog(const CommandLine &line, LogTextFormat format)
         report(logPath + ": " + input.problem);
         return kExitFailure;
     }
-    Candb candb;
-    if (line.parser.isSet("candb") && !readLengthDatabase(line.parser.value("candb"), candb))
-        return kExitFailure;
+    std::optional<Candb> candb;
+    if (line.parser.isSet("candb")) {
+        candb = loadDatabase(line.parser.value("candb"));
+        if (!candb)
+            return kExitFailure;
+    }
 
     LogExportJob job;
     job.logPath = input.readPath;
     job.outputPath = outputPath;
     job.format = format;
-    job.channel = line.parser.isSet("channel") ? line.parser.value("channel").toStdString()
+    job.channel = line.parser.isSet("channel") ? coreText(line.parser.value("channel"))
                                                : defaultChannel(format);
-    job.candb = line.parser.isSet("candb") ? &candb : nullptr;
+    job.candb = candb ? &*candb : nullptr;
     // The log holds no date: the nearest is when the logger last wrote to it.
     job.date = ascDate(QFileInfo(logPath).lastModified().toMSecsSinceEpoch());
     const LogTextSummary summary = exportLogText(job);
     if (summary.outcome != ConversionOutcome::Finished) {
-        report(conversionOutcomeText(summary.outcome));
+        report(qtText(conversionOutcomeText(summary.outcome)));
         return kExitFailure;
     }
     return kExitSuccess;
@@ -146,12 +138,11 @@ int runImport(const QStringList &arguments)
     if (const std::optional<int> wrong = checkChannel(line, format))
         return *wrong;
     // The Decoder takes only logs with ".qvl" in their path.
-    if (!logPath.contains(".qvl"))
+    if (!isLogFileName(nativePath(logPath)))
         return line.usageError("the log to write must be a .qvl file");
 
-    const LogTextSummary summary =
-        importLogText(nativePath(textPath), format, line.parser.value("channel").toStdString(),
-                      nativePath(logPath));
+    const LogTextSummary summary = importLogText(
+        nativePath(textPath), format, coreText(line.parser.value("channel")), nativePath(logPath));
     if (summary.outcome != ConversionOutcome::Finished) {
         report(textPath + ": " + importProblemText(summary));
         return kExitFailure;

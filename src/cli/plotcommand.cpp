@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "conversion/conversionfiles.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "files/replacingfile.h"
 #include "plot/plotdata.h"
 #include "plot/tablereader.h"
@@ -105,7 +106,7 @@ std::vector<QString> tableNames(const TableReader &reader)
 {
     std::vector<QString> names;
     for (const std::string &name : reader.names())
-        names.push_back(QString::fromStdString(name));
+        names.push_back(qtText(name));
     return names;
 }
 
@@ -145,7 +146,7 @@ QString leftOutNote(size_t shown, size_t all)
 
 int tableProblem(const PlotOptions &options, const std::string &problem)
 {
-    report(options.table + ": " + QString::fromStdString(problem));
+    report(options.table + ": " + qtText(problem));
     return kExitFailure;
 }
 
@@ -161,7 +162,8 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
     // Opened before the table is read, so that an image that cannot be made stops at once.
     ReplacingFile file;
     if (!file.open(outputPath)) {
-        report(options.output + ": " + conversionOutcomeText(ConversionOutcome::OutputNotCreated));
+        report(options.output + ": " +
+               qtText(conversionOutcomeText(ConversionOutcome::OutputNotCreated)));
         return kExitFailure;
     }
     const TablePlot plot = reduceTable(reader, request);
@@ -174,7 +176,8 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
         return kExitFailure;
     }
     if (!file.write(image.constData(), size_t(image.size())) || !file.commit()) {
-        report(options.output + ": " + conversionOutcomeText(ConversionOutcome::WriteFailed));
+        report(options.output + ": " +
+               qtText(conversionOutcomeText(ConversionOutcome::WriteFailed)));
         return kExitFailure;
     }
     return kExitSuccess;

@@ -324,3 +324,13 @@ Candb readCandb(std::istream &in)
     const std::optional<json> doc = parseJson(in, error);
     return doc ? readCandb(*doc) : Candb{{}, error};
 }
+
+std::map<std::string, Signal> signalsByName(const Candb &candb)
+{
+    std::map<std::string, Signal> byName;
+    for (const CandbMessage &message : candb.messages) {
+        for (const Signal &sig : message.signalList)
+            byName.emplace(sig.name, sig); // keeps the first definition of a name
+    }
+    return byName;
+}

@@ -1,10 +1,10 @@
 #include "log/logtext.h"
 
-#include <QDateTime>
-
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -540,9 +540,21 @@ char *LogTextWriter::line(char *out, uint64_t micros, const CAN_FIFOMailBox_Type
 
 std::string ascDate(int64_t msecsSinceEpoch)
 {
-    return QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch)
-        .toString("ddd MMM dd hh:mm:ss.zzz ap yyyy")
-        .toStdString();
+    // English names and C formatting of whole numbers: the same text under every locale.
+    static constexpr const char *kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char *kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const int64_t millis = (msecsSinceEpoch % 1000 + 1000) % 1000;
+    const time_t seconds = time_t((msecsSinceEpoch - millis) / 1000);
+    struct tm local;
+    if (!localtime_r(&seconds, &local))
+        return {};
+    const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d.%03d %s %04d", kDays[local.tm_wday],
+                  kMonths[local.tm_mon], local.tm_mday, hour12, local.tm_min, local.tm_sec,
+                  int(millis), local.tm_hour < 12 ? "am" : "pm", local.tm_year + 1900);
+    return text;
 }
 
 std::string skippedText(const SkippedLines &skipped)
