@@ -51,24 +51,25 @@ QString summary(const DbcConversion &conversion, const QString &output)
 
 int runCandbFromDbc(const QStringList &arguments)
 {
-    CommandLine commandLine(
+    CommandLine line(
         "candb-from-dbc",
         "Converts a DBC file into a Candb file that the window and the decoder accept: one\n"
         "message per BO_ with its signals. Multiplexed and floating-point signals, and signals\n"
         "a Candb file cannot hold, are left out with a warning each on standard error.");
-    QCommandLineParser &parser = commandLine.parser;
+    QCommandLineParser &parser = line.parser;
     parser.addPositionalArgument("dbc", "The DBC file.", "VEHICLE.dbc");
     parser.addOption({{"o", "output"},
                       "The Candb file to write (default: the DBC file's name with .json; "
                       "- for standard output).",
                       "file"});
-    if (const std::optional<int> status = commandLine.parse(arguments))
+    parser.addOption({"quiet", "No closing line; only problems and warnings are reported."});
+    if (const std::optional<int> status = line.parse(arguments))
         return *status;
 
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1)
-        return commandLine.usageError(positional.isEmpty() ? "no DBC file given"
-                                                           : "only one DBC file is converted");
+        return line.usageError(positional.isEmpty() ? "no DBC file given"
+                                                    : "only one DBC file is converted");
     const QString dbcPath = positional[0];
     const QString output =
         parser.isSet("output") ? parser.value("output") : defaultCandbPath(dbcPath);
@@ -88,6 +89,7 @@ int runCandbFromDbc(const QStringList &arguments)
         report(output + ": the file cannot be written");
         return kExitFailure;
     }
-    report(summary(input.conversion, output));
+    if (!parser.isSet("quiet"))
+        report(summary(input.conversion, output));
     return kExitSuccess;
 }

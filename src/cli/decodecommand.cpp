@@ -39,7 +39,8 @@ struct DecodeTask
 {
     QString logPath;
     LogInput input;
-    QString outputPath; // "-" for standard output
+    QString outputPath;   // "-" for standard output
+    bool refused = false; // the log or its table could not be taken; reported already
     ConversionSummary summary;
     double seconds = 0.0;
 };
@@ -161,17 +162,18 @@ bool isInput(const QString &output, const DecodeTask &task, const QString &candb
            sameFile(path, nativePath(candbPath));
 }
 
-// The logs and their tables, every problem reported; nothing when any log cannot be taken or two
-// tables would get one name.
+// The logs and their tables, every problem reported: a log that cannot be taken, or whose table
+// would be an input, is refused and the others go on. Nothing when the output folder does not
+// exist or two tables would get one name: the request itself is wrong then.
 std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 {
-    bool ok = true;
     if (!request.outDir.isEmpty() && !QDir(request.outDir).exists()) {
         report(request.outDir + ": " + kOutputFolderNotCorrect);
-        ok = false;
+        return std::nullopt;
     }
     std::vector<DecodeTask> tasks;
     std::map<QString, QString> logOfOutput;
+    bool collision = false;
     for (const QString &log : request.logs) {
         DecodeTask task;
         task.logPath = log;
@@ -179,21 +181,21 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
         task.outputPath = outputPathFor(request, log);
         if (!task.input.ready()) {
             report(log + ": " + task.input.problem);
-            ok = false;
+            task.refused = true;
         } else if (task.outputPath != "-" && isInput(task.outputPath, task, request.candbPath)) {
             report(task.outputPath + ": " + kOutputIsInput);
-            ok = false;
+            task.refused = true;
         }
         const QString key = QDir::cleanPath(QDir(task.outputPath).absolutePath());
         const auto [earlier, added] = logOfOutput.emplace(key, log);
         if (!added) {
             report(QString("%1 and %2 would both be converted into %3")
                        .arg(earlier->second, log, task.outputPath));
-            ok = false;
+            collision = true;
         }
         tasks.push_back(std::move(task));
     }
-    if (!ok)
+    if (collision)
         return std::nullopt;
     return tasks;
 }
@@ -201,14 +203,18 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 uint64_t bytesToRead(const std::vector<DecodeTask> &tasks, bool smart)
 {
     uint64_t total = 0;
-    for (const DecodeTask &task : tasks)
-        total += uint64_t(QFileInfo(qtPath(task.input.readPath)).size());
+    for (const DecodeTask &task : tasks) {
+        if (!task.refused)
+            total += uint64_t(QFileInfo(qtPath(task.input.readPath)).size());
+    }
     return smart ? 2 * total : total;
 }
 
 void convertTask(DecodeTask &task, const Candb &candb, const ConversionJob &common,
                  ProgressLine *progress, size_t slot)
 {
+    if (task.refused)
+        return;
     ConversionJob job = common;
     job.logPath = task.input.readPath;
     job.outputPath = nativePath(task.outputPath);
@@ -249,7 +255,9 @@ int reportTasks(const std::vector<DecodeTask> &tasks, bool quiet)
     QStringList failed;
     for (const DecodeTask &task : tasks) {
         const ConversionSummary &summary = task.summary;
-        if (summary.outcome != ConversionOutcome::Finished) {
+        if (task.refused) {
+            failed << task.logPath;
+        } else if (summary.outcome != ConversionOutcome::Finished) {
             report(task.logPath + ": " + qtText(conversionOutcomeText(summary.outcome)));
             failed << task.logPath;
         } else if (!quiet) {

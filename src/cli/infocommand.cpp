@@ -27,11 +27,14 @@ struct Description
 class Descriptions
 {
 public:
-    // The index keeps pointers into the database, which therefore lives here too.
+    // The index keeps pointers into the database, which therefore lives here too; a copy or a
+    // move would leave them pointing into the original.
     explicit Descriptions(std::optional<Candb> given)
         : candb(std::move(given)), index(candb ? *candb : empty())
     {
     }
+    Descriptions(const Descriptions &) = delete;
+    Descriptions &operator=(const Descriptions &) = delete;
     bool given() const { return candb.has_value(); }
     Description of(uint32_t id) const
     {
@@ -190,49 +193,73 @@ std::optional<LogSummary> summarize(const QString &path)
     return summary;
 }
 
+// What the user asked for, as given.
+struct InfoRequest
+{
+    std::optional<QString> candbPath; // without --candb, nothing
+    bool asJson = false;
+    QStringList logs;
+};
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {"candb", "Also tell which identifiers the Candb (or DBC) file describes.", "DB.json"},
+        {"json", "One JSON document for scripts instead of text."},
+    });
+    parser.addPositionalArgument(
+        "logs", "The logs to read: .qvl, or candump (.log) and Vector ASC (.asc) logs.",
+        "LOG.qvl...");
+}
+
+std::optional<int> readRequest(CommandLine &line, InfoRequest &request)
+{
+    const QCommandLineParser &parser = line.parser;
+    if (parser.isSet("candb"))
+        request.candbPath = parser.value("candb");
+    request.asJson = parser.isSet("json");
+    request.logs = parser.positionalArguments();
+    if (request.logs.isEmpty())
+        return line.usageError("no log given");
+    return std::nullopt;
+}
+
 } // namespace
 
 int runInfo(const QStringList &arguments)
 {
     CommandLine line("info", "Reads logs once and tells what they hold: size, records, times, "
                              "wraps, frames out of order, and the frames of each identifier.");
-    line.parser.addOptions({
-        {"candb", "Also tell which identifiers the Candb (or DBC) file describes.", "DB.json"},
-        {"json", "One JSON document for scripts instead of text."},
-    });
-    line.parser.addPositionalArgument(
-        "logs", "The logs to read: .qvl, or candump (.log) and Vector ASC (.asc) logs.",
-        "LOG.qvl...");
+    addOptions(line.parser);
+    InfoRequest request;
     if (const std::optional<int> status = line.parse(arguments))
         return *status;
-    const QStringList logs = line.parser.positionalArguments();
-    if (logs.isEmpty())
-        return line.usageError("no log given");
+    if (const std::optional<int> status = readRequest(line, request))
+        return *status;
 
     std::optional<Candb> candb;
-    if (line.parser.isSet("candb")) {
-        candb = loadDatabase(line.parser.value("candb"));
+    if (request.candbPath) {
+        candb = loadDatabase(*request.candbPath);
         if (!candb)
             return kExitFailure;
     }
     const Descriptions descriptions(std::move(candb));
 
-    const bool asJson = line.parser.isSet("json");
     json documents = json::array();
     QStringList texts;
     int status = kExitSuccess;
-    for (const QString &path : logs) {
+    for (const QString &path : request.logs) {
         const std::optional<LogSummary> summary = summarize(path);
         if (!summary) {
             status = kExitFailure;
             continue;
         }
-        if (asJson)
+        if (request.asJson)
             documents.push_back(summaryJson(path, *summary, descriptions));
         else
             texts << factsText(path, *summary) + '\n' + identifiersText(*summary, descriptions);
     }
-    if (asJson)
+    if (request.asJson)
         print(qtText(json{{"logs", documents}}.dump(2)) + '\n');
     else if (!texts.isEmpty())
         print(texts.join('\n'));

@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "conversion/decoderinputs.h"
 #include "corestrings.h"
+#include "files/inputfile.h"
 
 #include <QDir>
 
@@ -37,13 +38,17 @@ LogInput importedLogInput(const QString &path, LogTextFormat format)
 
 LogInput prepareLogInput(const QString &path)
 {
+    const std::string readPath = nativePath(path);
     LogTextFormat format;
-    if (logTextFormatOfPath(nativePath(path), format))
-        return importedLogInput(path, format);
-    if (!isLogFilePath(nativePath(path)))
+    const bool text = logTextFormatOfPath(readPath, format);
+    if (!text && !isLogFileName(readPath))
         return refused(kLogNotCorrected);
+    if (const std::string problem = inputFileProblem(readPath); !problem.empty())
+        return refused(QString(kLogNotCorrected) + '\n' + qtText(problem));
+    if (text)
+        return importedLogInput(path, format);
     LogInput input;
-    input.readPath = nativePath(path);
+    input.readPath = readPath;
     return input;
 }
 

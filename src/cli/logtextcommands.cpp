@@ -18,6 +18,32 @@ void addTextOptions(CommandLine &line, const QString &channelHelp)
     line.parser.addOption(
         {"format", "candump or asc; without it, the extension of the text file tells.", "format"});
     line.parser.addOption({"channel", channelHelp, "name"});
+    line.parser.addOption({"quiet", "No closing line; only problems are reported."});
+}
+
+// The path a message about the outcome names: the input's, or the output's when writing failed.
+QString outcomePath(ConversionOutcome outcome, const QString &input, const QString &output)
+{
+    const bool aboutOutput = outcome == ConversionOutcome::OutputIsLog ||
+                             outcome == ConversionOutcome::OutputNotCreated ||
+                             outcome == ConversionOutcome::WriteFailed;
+    return aboutOutput ? output : input;
+}
+
+// The closing line, or the problem; the exit status.
+int reportWritten(const CommandLine &line, const QString &input, const LogTextSummary &summary)
+{
+    const QString output = line.parser.value("output");
+    if (summary.outcome != ConversionOutcome::Finished) {
+        report(outcomePath(summary.outcome, input, output) + ": " + importProblemText(summary));
+        return kExitFailure;
+    }
+    if (!line.parser.isSet("quiet"))
+        report(QString("%1: %2 frame%3 written")
+                   .arg(output)
+                   .arg(summary.frames)
+                   .arg(summary.frames == 1 ? "" : "s"));
+    return kExitSuccess;
 }
 
 // The single positional argument and the output, or the usage error's status.
@@ -59,10 +85,11 @@ std::optional<int> checkChannel(const CommandLine &line, LogTextFormat format)
 int exportLog(const CommandLine &line, LogTextFormat format)
 {
     const QString logPath = line.parser.positionalArguments().first();
-    const std::string outputPath = nativePath(line.parser.value("output"));
+    const QString output = line.parser.value("output");
+    const std::string outputPath = nativePath(output);
     // Checked before a log text is imported, which the conversion then reads instead.
     if (sameFile(outputPath, nativePath(logPath))) {
-        report(qtText(conversionOutcomeText(ConversionOutcome::OutputIsLog)));
+        report(output + ": " + qtText(conversionOutcomeText(ConversionOutcome::OutputIsLog)));
         return kExitFailure;
     }
     const LogInput input = prepareLogInput(logPath);
@@ -86,12 +113,7 @@ int exportLog(const CommandLine &line, LogTextFormat format)
     job.candb = candb ? &*candb : nullptr;
     // The log holds no date: the nearest is when the logger last wrote to it.
     job.date = ascDate(QFileInfo(logPath).lastModified().toMSecsSinceEpoch());
-    const LogTextSummary summary = exportLogText(job);
-    if (summary.outcome != ConversionOutcome::Finished) {
-        report(qtText(conversionOutcomeText(summary.outcome)));
-        return kExitFailure;
-    }
-    return kExitSuccess;
+    return reportWritten(line, logPath, exportLogText(job));
 }
 
 } // namespace
@@ -107,15 +129,15 @@ int runExport(const QStringList &arguments)
                            "message's \"dlc\" bytes (at most 8), every other frame 8.",
                            "file"});
     line.parser.addPositionalArgument("log", "The log: .qvl, or a candump log or ASC file.");
-    if (const std::optional<int> done = line.parse(arguments))
-        return *done;
-    if (const std::optional<int> wrong = checkFiles(line, "log to export"))
-        return *wrong;
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    if (const std::optional<int> status = checkFiles(line, "log to export"))
+        return *status;
     LogTextFormat format;
-    if (const std::optional<int> wrong = chooseFormat(line, line.parser.value("output"), format))
-        return *wrong;
-    if (const std::optional<int> wrong = checkChannel(line, format))
-        return *wrong;
+    if (const std::optional<int> status = chooseFormat(line, line.parser.value("output"), format))
+        return *status;
+    if (const std::optional<int> status = checkChannel(line, format))
+        return *status;
     return exportLog(line, format);
 }
 
@@ -126,27 +148,24 @@ int runImport(const QStringList &arguments)
     addTextOptions(line, "Only the frames of this channel: an interface name for candump, a "
                          "number for ASC.");
     line.parser.addPositionalArgument("text", "The candump log or ASC file.");
-    if (const std::optional<int> done = line.parse(arguments))
-        return *done;
-    if (const std::optional<int> wrong = checkFiles(line, "file to import"))
-        return *wrong;
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    if (const std::optional<int> status = checkFiles(line, "file to import"))
+        return *status;
     const QString textPath = line.parser.positionalArguments().first();
     const QString logPath = line.parser.value("output");
     LogTextFormat format;
-    if (const std::optional<int> wrong = chooseFormat(line, textPath, format))
-        return *wrong;
-    if (const std::optional<int> wrong = checkChannel(line, format))
-        return *wrong;
+    if (const std::optional<int> status = chooseFormat(line, textPath, format))
+        return *status;
+    if (const std::optional<int> status = checkChannel(line, format))
+        return *status;
     // The Decoder takes only logs with ".qvl" in their path.
     if (!isLogFileName(nativePath(logPath)))
         return line.usageError("the log to write must be a .qvl file");
 
     const LogTextSummary summary = importLogText(
         nativePath(textPath), format, coreText(line.parser.value("channel")), nativePath(logPath));
-    if (summary.outcome != ConversionOutcome::Finished) {
-        report(textPath + ": " + importProblemText(summary));
-        return kExitFailure;
-    }
-    reportSkippedLines(textPath, summary.skipped);
-    return kExitSuccess;
+    if (summary.outcome == ConversionOutcome::Finished)
+        reportSkippedLines(textPath, summary.skipped);
+    return reportWritten(line, textPath, summary);
 }

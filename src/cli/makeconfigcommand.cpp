@@ -52,6 +52,7 @@ void addMakeConfigOptions(QCommandLineParser &parser)
          "The file to write, or a folder to write config.qvc into.",
          "FILE",
          kConfigFileName},
+        {"quiet", "No closing line; only problems are reported."},
     });
 }
 
@@ -160,13 +161,14 @@ QString outputFile(const QString &output)
     return QFileInfo(output).isDir() ? output + '/' + kConfigFileName : output;
 }
 
-int writeConfig(const QString &path, const Config &record)
+int writeConfig(const QString &path, const Config &record, bool quiet)
 {
     if (!writeConfigFile(nativePath(path), record)) {
         report(path + ": " + kFileNotCreated);
         return kExitFailure;
     }
-    report(path + ": " + kConfigWritten);
+    if (!quiet)
+        report(path + ": " + kConfigWritten);
     return kExitSuccess;
 }
 
@@ -174,14 +176,14 @@ int writeConfig(const QString &path, const Config &record)
 
 int runMakeConfig(const QStringList &arguments)
 {
-    CommandLine command("make-config",
-                        "Writes the logger's configuration file, with the Configurator's checks.");
-    addMakeConfigOptions(command.parser);
-    if (const std::optional<int> done = command.parse(arguments))
-        return *done;
-    const QCommandLineParser &parser = command.parser;
+    CommandLine line("make-config",
+                     "Writes the logger's configuration file, with the Configurator's checks.");
+    addMakeConfigOptions(line.parser);
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    const QCommandLineParser &parser = line.parser;
     if (const QString mismatch = optionMismatch(parser); !mismatch.isEmpty())
-        return command.usageError(mismatch);
+        return line.usageError(mismatch);
 
     ConfigRequest request;
     for (int bus = 0; bus < 2; ++bus) {
@@ -189,8 +191,7 @@ int runMakeConfig(const QStringList &arguments)
         request.buses[bus] = busEntry(parser.value("can" + number), parser.value("mode" + number));
         request.filters[bus] = filterEntry(parser.value("filter" + number));
         if (!request.filters[bus])
-            return command.usageError("--filter" + number +
-                                      " must be mask:A,B,C,D or list:A,B,C,D");
+            return line.usageError("--filter" + number + " must be mask:A,B,C,D or list:A,B,C,D");
     }
     const QString output = outputFile(parser.value("output"));
     request.output = nativePath(output);
@@ -202,5 +203,5 @@ int runMakeConfig(const QStringList &arguments)
         report(qtText(message));
     if (!generation.ok())
         return kExitFailure;
-    return writeConfig(output, generation.record);
+    return writeConfig(output, generation.record, parser.isSet("quiet"));
 }

@@ -30,6 +30,7 @@ struct PlotOptions
     std::optional<double> from;
     std::optional<double> to;
     std::optional<QSize> size;
+    bool quiet = false;
 };
 
 void addOptions(QCommandLineParser &parser)
@@ -38,16 +39,23 @@ void addOptions(QCommandLineParser &parser)
         "table", "The table: a header \"time,<name>,...\", then one row of numbers per line.",
         "TABLE.csv");
     parser.addOptions({
-        {"signals", "The signals to draw, in this order (default: the first 8).", "NAME,NAME..."},
+        {"signals",
+         QString("The signals to draw, in this order (default: the first %1).")
+             .arg(kDefaultSignals),
+         "NAME,NAME..."},
         {"from", "Start of the time range, in seconds (default: the first row).", "SECONDS"},
         {"to", "End of the time range, in seconds (default: the last row).", "SECONDS"},
         {"size",
-         "The image's size in pixels (default: 1600 wide, 200 high per signal, at most 1200).",
+         QString("The image's size in pixels (default: %1 wide, %2 high per signal, at most %3).")
+             .arg(kDefaultWidth)
+             .arg(kDefaultBandHeight)
+             .arg(kDefaultMaxHeight),
          "WIDTHxHEIGHT"},
         {"title", "A title above the plots.", "TEXT"},
         {{"o", "output"},
          "The image to write; its extension, .png or .svg, chooses the format.",
          "OUT"},
+        {"quiet", "No closing line; only problems are reported."},
     });
 }
 
@@ -180,6 +188,13 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
                qtText(conversionOutcomeText(ConversionOutcome::WriteFailed)));
         return kExitFailure;
     }
+    if (!options.quiet)
+        report(QString("%1: %2 signal%3, %4x%5 pixels")
+                   .arg(options.output)
+                   .arg(caption.names.size())
+                   .arg(caption.names.size() == 1 ? "" : "s")
+                   .arg(layout.size().width())
+                   .arg(layout.size().height()));
     return kExitSuccess;
 }
 
@@ -191,12 +206,13 @@ int runPlot(const QStringList &arguments)
                      "Draws signals of a table written by decode as step plots, one band each over "
                      "a shared time axis, into a PNG or SVG image.");
     addOptions(line.parser);
-    if (const std::optional<int> done = line.parse(arguments))
-        return *done;
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
     PlotOptions options;
     const QString usageProblem = readOptions(line, options);
     if (!usageProblem.isEmpty())
         return line.usageError(usageProblem);
+    options.quiet = line.parser.isSet("quiet");
 
     TableReader reader;
     if (!reader.open(nativePath(options.table)))

@@ -141,20 +141,20 @@ std::optional<ConfigImage> readConfigImage(const QString &path)
 
 int runShowConfig(const QStringList &arguments)
 {
-    CommandLine command("show-config", "Prints what a logger configuration file holds.");
-    command.parser.addOption(
+    CommandLine line("show-config", "Prints what a logger configuration file holds.");
+    line.parser.addOption(
         {"candb", "Names the trigger's signal and its value from this Candb file.", "DB.json"});
-    command.parser.addPositionalArgument("FILE", "The configuration file (config.qvc).");
-    if (const std::optional<int> done = command.parse(arguments))
-        return *done;
-    const QStringList files = command.parser.positionalArguments();
+    line.parser.addPositionalArgument("FILE", "The configuration file (config.qvc).");
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    const QStringList files = line.parser.positionalArguments();
     if (files.size() != 1)
-        return command.usageError(files.isEmpty() ? "no configuration file given"
-                                                  : "only one configuration file at a time");
+        return line.usageError(files.isEmpty() ? "no configuration file given"
+                                               : "only one configuration file at a time");
 
     std::optional<Candb> candb;
-    if (command.parser.isSet("candb")) {
-        candb = loadDatabase(command.parser.value("candb"));
+    if (line.parser.isSet("candb")) {
+        candb = loadDatabase(line.parser.value("candb"));
         if (!candb)
             return kExitFailure;
     }

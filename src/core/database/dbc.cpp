@@ -13,7 +13,6 @@ using ordered_json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr uint64_t kLargestId = std::numeric_limits<uint32_t>::max(); // bit 31: extended
 constexpr size_t kShownTokenBytes = 30;
 constexpr char kIndependentSignals[] = "VECTOR__INDEPENDENT_SIG_MSG";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -292,7 +291,7 @@ struct DbcMessage
 uint64_t firstPosition(const DbcSignal &signal)
 {
     const uint64_t bit = signal.startBit;
-    return signal.littleEndian ? bit : 8 * (bit / 8) + 7 - bit % 8;
+    return signal.littleEndian ? bit : bigEndianPosition(bit);
 }
 
 // Why a signal cannot be a Candb signal of its message, or nothing. Its bits, counted along
@@ -309,7 +308,8 @@ std::string placementProblem(const DbcSignal &signal, uint64_t dlc)
     return inside ? std::string() : "outside its message of " + std::to_string(dlc) + " bytes";
 }
 
-const std::string kIdExpected = "a message identifier from 0 to " + std::to_string(kLargestId);
+const std::string kIdExpected =
+    "a message identifier from 0 to " + std::to_string(kLargestMessageId);
 const std::string kLengthExpected =
     "a message length from 0 to " + std::to_string(kMaxMessageBytes) + " bytes";
 
@@ -488,7 +488,8 @@ private:
         DbcMessage message;
         uint64_t id = 0;
         std::string_view messageName;
-        if (!whole(kLargestId, kIdExpected, id) || !name("the message's name", messageName) ||
+        if (!whole(kLargestMessageId, kIdExpected, id) ||
+            !name("the message's name", messageName) ||
             !punct(':', "':' after the message's name") ||
             !whole(kMaxMessageBytes, kLengthExpected, message.dlc))
             return false;
@@ -592,7 +593,7 @@ private:
         uint64_t id = 0;
         std::string_view signalName;
         uint64_t type = 0;
-        if (!whole(kLargestId, kIdExpected, id) || !name("the signal's name", signalName))
+        if (!whole(kLargestMessageId, kIdExpected, id) || !name("the signal's name", signalName))
             return false;
         if (peek().is(':'))
             take();
@@ -611,7 +612,7 @@ private:
     {
         uint64_t id = 0;
         std::string_view signalName;
-        if (!whole(kLargestId, kIdExpected, id) ||
+        if (!whole(kLargestMessageId, kIdExpected, id) ||
             !name("the multiplexed signal's name", signalName))
             return false;
         forSignal(id, signalName,

@@ -503,38 +503,49 @@ char *LogTextWriter::line(char *out, uint64_t micros, const CAN_FIFOMailBox_Type
 {
     const bool extended = record.RIR & kIdeFlag;
     const uint32_t id = mailboxId(record) & ~kExtendedIdFlag;
-    if (format == LogTextFormat::Candump) {
-        *out++ = '(';
-        out = writeSeconds(out, micros);
-        *out++ = ')';
-        *out++ = ' ';
-        out = writeText(out, channel);
-        *out++ = ' ';
-        out = writeHex(out, id, extended ? 8 : 3);
-        *out++ = '#';
-        for (int i = 0; i < length; ++i)
-            out = writeHex(out, mailboxDataByte(record, i), 2);
-    } else {
-        char time[24];
-        const long timeSize = writeSeconds(time, micros) - time;
-        out = writeSpaces(out, kAscTimeWidth - timeSize);
-        out = std::copy(time, time + timeSize, out);
-        *out++ = ' ';
-        out = writeText(out, channel);
-        out = writeText(out, "  ");
-        const char *idStart = out;
-        out = writeHex(out, id, hexDigitCount(id));
-        if (extended)
-            *out++ = 'x';
-        out = writeSpaces(out, kAscIdWidth - (out - idStart));
-        out = writeText(out, " Rx   d ");
-        *out++ = kHexDigits[length];
-        for (int i = 0; i < length; ++i) {
-            *out++ = ' ';
-            out = writeHex(out, mailboxDataByte(record, i), 2);
-        }
-    }
+    out = format == LogTextFormat::Candump ? candumpLine(out, micros, id, extended, record, length)
+                                           : ascLine(out, micros, id, extended, record, length);
     *out++ = '\n';
+    return out;
+}
+
+char *LogTextWriter::candumpLine(char *out, uint64_t micros, uint32_t id, bool extended,
+                                 const CAN_FIFOMailBox_TypeDef &record, uint8_t length) const
+{
+    *out++ = '(';
+    out = writeSeconds(out, micros);
+    *out++ = ')';
+    *out++ = ' ';
+    out = writeText(out, channel);
+    *out++ = ' ';
+    out = writeHex(out, id, extended ? 8 : 3);
+    *out++ = '#';
+    for (int i = 0; i < length; ++i)
+        out = writeHex(out, mailboxDataByte(record, i), 2);
+    return out;
+}
+
+char *LogTextWriter::ascLine(char *out, uint64_t micros, uint32_t id, bool extended,
+                             const CAN_FIFOMailBox_TypeDef &record, uint8_t length) const
+{
+    char time[24];
+    const long timeSize = writeSeconds(time, micros) - time;
+    out = writeSpaces(out, kAscTimeWidth - timeSize);
+    out = std::copy(time, time + timeSize, out);
+    *out++ = ' ';
+    out = writeText(out, channel);
+    out = writeText(out, "  ");
+    const char *idStart = out;
+    out = writeHex(out, id, hexDigitCount(id));
+    if (extended)
+        *out++ = 'x';
+    out = writeSpaces(out, kAscIdWidth - (out - idStart));
+    out = writeText(out, " Rx   d ");
+    *out++ = kHexDigits[length];
+    for (int i = 0; i < length; ++i) {
+        *out++ = ' ';
+        out = writeHex(out, mailboxDataByte(record, i), 2);
+    }
     return out;
 }
 

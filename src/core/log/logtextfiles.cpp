@@ -2,6 +2,7 @@
 
 #include "database/decodeplan.h"
 #include "database/signalcodec.h"
+#include "files/inputfile.h"
 #include "files/replacingfile.h"
 
 #include <fstream>
@@ -74,7 +75,7 @@ LogTextSummary exportLogText(const LogExportJob &job)
     std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
     const size_t count = log ? log->read(batch.data(), batch.size()) : 0;
     if (!log || log->failed())
-        return ended(ConversionOutcome::LogUnreadable);
+        return ended(ConversionOutcome::LogUnreadable, inputFileProblem(job.logPath));
     if (sameFile(job.outputPath, job.logPath))
         return ended(ConversionOutcome::OutputIsLog);
     ReplacingFile file;
@@ -95,7 +96,7 @@ LogTextSummary importLogText(const std::string &textPath, LogTextFormat format,
     if (isRegularFile(textPath))
         in.open(textPath, std::ios::binary);
     if (!in.is_open())
-        return ended(ConversionOutcome::LogUnreadable);
+        return ended(ConversionOutcome::LogUnreadable, inputFileProblem(textPath));
     if (sameFile(logPath, textPath))
         return ended(ConversionOutcome::OutputIsLog);
     LogWriter writer;
