@@ -154,7 +154,7 @@ void LogTextCliTest::textLogsAreReadThroughATemporaryLog()
     {
         const LogInput input = prepareLogInput(path("drive.asc"));
         QVERIFY(input.ready());
-        temporary = QFile::decodeName(input.readPath.c_str());
+        temporary = qtPath(input.readPath);
         QCOMPARE(QFileInfo(temporary).absolutePath(),
                  QFileInfo(QDir::tempPath()).absoluteFilePath());
         QCOMPARE(readFile(temporary), readFile(path("expected.qvl")));

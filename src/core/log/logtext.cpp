@@ -1,5 +1,7 @@
 #include "log/logtext.h"
 
+#include "text/numbertext.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -518,7 +520,7 @@ char *LogTextWriter::candumpLine(char *out, uint64_t micros, uint32_t id, bool e
     *out++ = ' ';
     out = writeText(out, channel);
     *out++ = ' ';
-    out = writeHex(out, id, extended ? 8 : 3);
+    out = writeHex(out, id, identifierHexDigits(extended));
     *out++ = '#';
     for (int i = 0; i < length; ++i)
         out = writeHex(out, mailboxDataByte(record, i), 2);

@@ -126,5 +126,5 @@ std::string hexNumber(uint64_t value, int digits)
 
 std::string hexIdentifier(uint32_t id, bool extended)
 {
-    return hexNumber(id, extended ? 8 : 3);
+    return hexNumber(id, identifierHexDigits(extended));
 }

@@ -20,5 +20,11 @@ std::optional<double> readDecimalNumber(std::string_view text);
 // "0x" and the value in upper-case hexadecimal, at least `digits` digits: 0x123, 0x18FEF100.
 std::string hexNumber(uint64_t value, int digits);
 
-// A CAN identifier as logs and messages show it: three digits, or eight when extended.
+// The hexadecimal digits a CAN identifier is shown with in logs and messages: three, or eight when
+// extended.
+constexpr int identifierHexDigits(bool extended)
+{
+    return extended ? 8 : 3;
+}
+// A CAN identifier so shown: 0x123, 0x18FEF100.
 std::string hexIdentifier(uint32_t id, bool extended);
