@@ -125,12 +125,10 @@ bool writeConfigFile(const std::string &path, const Config &config)
 
 ConfigFileReading readConfigFile(const std::string &path)
 {
-    ConfigFileReading reading;
     const InputFile input = openInputFile(path);
-    if (input.descriptor < 0) {
-        reading.problem = input.problem;
+    ConfigFileReading reading{std::nullopt, input.problem};
+    if (input.descriptor < 0)
         return reading;
-    }
     ConfigImage image{};
     if (input.size != static_cast<long long>(kConfigFileSize))
         reading.problem = std::to_string(input.size) + " bytes, not the " +
