@@ -41,6 +41,16 @@ public:
 
     // `arguments` are the command's own, after its name.
     std::optional<int> parse(const QStringList &arguments);
+    // parse(), then `read` takes what the options ask for into `request`, giving a status when
+    // they cannot work together.
+    template <typename Request>
+    std::optional<int> parse(const QStringList &arguments, Request &request,
+                             std::optional<int> (*read)(CommandLine &, Request &))
+    {
+        if (const std::optional<int> status = parse(arguments))
+            return status;
+        return read(*this, request);
+    }
     // Reports a usage error, with a pointer to the command's help; gives kExitUsage.
     int usageError(const QString &message) const;
     // The command's help text, its usage line naming the command.

@@ -287,9 +287,7 @@ int runDecode(const QStringList &arguments)
                                "Decoder does, several at a time.");
     addOptions(line.parser);
     DecodeRequest request;
-    if (const std::optional<int> status = line.parse(arguments))
-        return *status;
-    if (const std::optional<int> status = readRequest(line, request))
+    if (const std::optional<int> status = line.parse(arguments, request, readRequest))
         return *status;
 
     // The window's order: the Candb file first, then the frequency and the logs.

@@ -232,9 +232,7 @@ int runInfo(const QStringList &arguments)
                              "wraps, frames out of order, and the frames of each identifier.");
     addOptions(line.parser);
     InfoRequest request;
-    if (const std::optional<int> status = line.parse(arguments))
-        return *status;
-    if (const std::optional<int> status = readRequest(line, request))
+    if (const std::optional<int> status = line.parse(arguments, request, readRequest))
         return *status;
 
     std::optional<Candb> candb;
