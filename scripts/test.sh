@@ -111,6 +111,7 @@ PACKAGE_FILES=(
     usr/share/icons/hicolor/256x256/apps/quorvane.png
     usr/share/icons/hicolor/scalable/apps/quorvane.svg
     usr/share/quorvane/examples/README.md
+    usr/share/quorvane/examples/vehicle.dbc
     usr/share/quorvane/examples/vehicle.json
     usr/share/quorvane/examples/vehicle.qvl
     usr/share/quorvane/images/foto.png
@@ -143,7 +144,8 @@ control_is_complete() {
         [ "$(control_field "$deb" Section)" = electronics ] &&
         [ "$(control_field "$deb" Maintainer)" = "The Quorvane developers" ] &&
         [ -n "$(control_field "$deb" Version)" ] &&
-        control_field "$deb" Depends | grep -q '\blibqt6widgets6\b'
+        control_field "$deb" Depends | grep -q '\blibqt6widgets6\b' &&
+        control_field "$deb" Depends | grep -q '\blibqt6svg6\b'
 }
 
 # Prints the value of a key of the launcher.
