@@ -75,10 +75,12 @@ install_packages() {
     say "installing: ${missing//$'\n'/ }"
     # apt-get talks on standard output, which callers such as build_package keep for the value
     # they hand on: its progress goes with the other messages, to standard error.
+    # A machine just started often has apt busy with its own updates: wait for it a while.
+    local wait=(-o DPkg::Lock::Timeout=600)
     # shellcheck disable=SC2086 # one word per package
-    as_root apt-get update >&2 &&
+    as_root apt-get "${wait[@]}" update >&2 &&
         as_root env DEBIAN_FRONTEND=noninteractive \
-            apt-get install -y --no-install-recommends $missing >&2
+            apt-get "${wait[@]}" install -y --no-install-recommends $missing >&2
 }
 
 build_tree() {

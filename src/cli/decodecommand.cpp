@@ -77,7 +77,9 @@ void addOptions(QCommandLineParser &parser)
         {"jobs", "Logs converted at the same time (default: the number of cores).", "N"},
         {"quiet", "No progress line and no closing lines; only problems are reported."},
         {{"o", "output"}, "The table of the one log; - writes it to standard output.", "OUT.csv"},
-        {"out-dir", "A folder for the tables of one or many logs: NAME.qvl gives DIR/NAME.csv.",
+        {"out-dir",
+         "A folder for the tables of one or many logs: NAME.qvl gives DIR/NAME.csv. A missing "
+         "folder is made.",
          "DIR"},
     });
     parser.addPositionalArgument(
@@ -168,7 +170,8 @@ bool isInput(const QString &output, const DecodeTask &task, const QString &candb
 std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 {
     bool ok = true;
-    if (!request.outDir.isEmpty() && !QDir(request.outDir).exists()) {
+    const QFileInfo outDir(request.outDir);
+    if (!request.outDir.isEmpty() && outDir.exists() && !outDir.isDir()) {
         report(request.outDir + ": " + kOutputFolderNotCorrect);
         ok = false;
     }
@@ -194,6 +197,11 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
             ok = false;
         }
         tasks.push_back(std::move(task));
+    }
+    // A missing output folder is made, parents and all, once nothing else stands in the way.
+    if (ok && !request.outDir.isEmpty() && !QDir().mkpath(request.outDir)) {
+        report(request.outDir + ": " + kOutputFolderNotCorrect);
+        ok = false;
     }
     if (!ok)
         return std::nullopt;
@@ -254,7 +262,15 @@ int reportTasks(const std::vector<DecodeTask> &tasks, bool quiet)
         if (summary.outcome != ConversionOutcome::Finished) {
             report(task.logPath + ": " + conversionOutcomeText(summary.outcome));
             failed << task.logPath;
-        } else if (!quiet) {
+            continue;
+        }
+        if (summary.blankTail > 0)
+            report(QString("%1: warning: the log ends in %2 blank records (all bytes 0x00 or "
+                           "0xFF), as a card that lost power while writing does; the table "
+                           "holds them as frames")
+                       .arg(task.logPath)
+                       .arg(summary.blankTail));
+        if (!quiet) {
             report(QString("%1: %2 frames, %3 rows, %4 columns, %5 s")
                        .arg(task.logPath)
                        .arg(summary.frames)
