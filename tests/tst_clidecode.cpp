@@ -323,7 +323,7 @@ void CliDecodeTest::info_data()
         << QJsonObject{{"wraps", 1},
                        {"outOfOrder", 1},
                        {"firstTimeMicros", 0xFFFFFF00LL},
-                       {"lastTimeMicros", 0x100000080LL},
+                       {"lastTimeMicros", 0x100000100LL},
                        {"identifierCount", 2}}
         << QByteArray("wraps           1\n");
     // A card that lost power mid-write: 64 KiB of erased memory, more than one batch of records.
