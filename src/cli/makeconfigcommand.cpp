@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "config/configgeneration.h"
 #include "config/configrules.h"
+#include "database/signalcodec.h"
 #include "databaseinput.h"
 
 #include <QFileInfo>
@@ -158,6 +159,18 @@ QString outputFile(const QString &output)
     return QFileInfo(output).isDir() ? output + '/' + kConfigFileName : output;
 }
 
+// The logger compares raw counts: a value between two of them is said as the one it becomes.
+void reportStoredValue(const TriggerEntry &trigger, const Config &record)
+{
+    if (!trigger.signal)
+        return;
+    const int64_t raw = record.trigStm32.rawValue;
+    const QString stored = QString::number(physicalValue(trigger.chosen, raw), 'g', 15);
+    const QString given = trigger.valueText.trimmed();
+    if (stored != QString::number(given.toDouble(), 'g', 15))
+        report(QString("%1 is stored as raw count %2, i.e. %3").arg(given).arg(raw).arg(stored));
+}
+
 int writeConfig(const QString &path, const Config &record)
 {
     if (!writeConfigFile(nativePath(path), record)) {
@@ -199,5 +212,6 @@ int runMakeConfig(const QStringList &arguments)
         report(message);
     if (!generation.ok())
         return kExitFailure;
+    reportStoredValue(request.trigger, generation.record);
     return writeConfig(request.output, generation.record);
 }
