@@ -57,7 +57,8 @@ QString listNames(const std::vector<QString> &names, int shown)
 CommandLine::CommandLine(const QString &command, const QString &description) : command(command)
 {
     parser.setApplicationDescription(description);
-    parser.addHelpOption();
+    // Not addHelpOption(): its --help-all would tell of Qt's own options, which no command has.
+    parser.addOption({{"h", "help"}, "Displays help on commandline options."});
 }
 
 std::optional<int> CommandLine::parse(const QStringList &arguments)

@@ -119,6 +119,8 @@ int runExport(const QStringList &arguments)
         return *done;
     if (const std::optional<int> wrong = checkFiles(line, "log to export"))
         return *wrong;
+    if (line.parser.value("output") == "-")
+        return line.usageError("export writes a file: give its name with -o, not -");
     LogTextFormat format;
     if (const std::optional<int> wrong = chooseFormat(line, line.parser.value("output"), format))
         return *wrong;
