@@ -24,6 +24,13 @@ const QString kExampleCandb = QUORVANE_EXAMPLES_DIR "/vehicle.json";
 const QByteArray kEarlierTable = "an earlier table\n";
 const QByteArray kCandumpText = "(1.000000) can0 0C0#D00C500014660100\n"
                                 "(1.010000) can0 1A0#00000000\n";
+// Speed in two messages, and 0x0C0 defined twice.
+const QByteArray kDuplicatesCandb = R"({"messages": [
+    {"id": 192, "dlc": 8, "signals": [{"name": "Speed", "startbit": 0, "bitlength": 8,
+                                       "scaling": 1, "offset": 0, "signed": false}]},
+    {"id": 416, "dlc": 8, "signals": [{"name": "Speed", "startbit": 8, "bitlength": 8,
+                                       "scaling": 1, "offset": 0, "signed": false}]},
+    {"id": 192, "dlc": 8, "signals": []}]})";
 const QString kLongName = QString(248, 'L') + ".csv"; // 252 bytes: no room for a longer name
 
 // The file's SHA-256, or "absent": a file that must not appear is unchanged while absent.
@@ -96,6 +103,7 @@ void CliHostileTest::init()
     QVERIFY(writeFile(path(kLongName), kEarlierTable));
     QVERIFY(writeFile(path("drive.log"), kCandumpText));
     QVERIFY(writeFile(path("empty.log"), ""));
+    QVERIFY(writeFile(path("duplicates.json"), kDuplicatesCandb));
     QVERIFY(writeFile(path("back.csv"), "time,a\n0,1\n1,2\n2,3\n1.5,4\n"));
 }
 
@@ -133,6 +141,13 @@ void CliHostileTest::hostileCases_data()
                        ">",           "--value", "95.3",     "-o",          "c.qvc"}
         << QStringList() << 0 << "95.3 is stored as raw count 135, i.e. 95"
         << QStringList{"db.json"};
+    QTest::newRow("a signal name in two messages, an identifier twice")
+        << QStringList{"info", "--candb", "duplicates.json", "drive.qvl"} << QStringList() << 0
+        << "duplicates.json: signal \"Speed\" is in message 1 (id 0x0C0) and message 2 (id "
+           "0x1A0): its one column takes the values of both\nquorvane-cli: duplicates.json: "
+           "identifier 0x0C0 is in message 1 and message 3: message 1 decodes its frames, "
+           "message 3 is ignored\n"
+        << QStringList{"duplicates.json"};
     QTest::newRow("info on a candump log gives that file's size")
         << QStringList{"info", "--json", "drive.log"} << QStringList() << 0
         << QString("\"size\": %1,").arg(kCandumpText.size()) << QStringList{"drive.log"};

@@ -1,6 +1,7 @@
 #include "databaseinput.h"
 
 #include "commandline.h"
+#include "database/duplicates.h"
 
 #include <QFile>
 
@@ -30,7 +31,9 @@ DbcInput readDbcInput(const QString &path)
     return input;
 }
 
-CandbFile readDatabaseInput(const QString &path)
+namespace {
+
+CandbFile readDatabaseFile(const QString &path)
 {
     if (!isDbcPath(path))
         return readCandbFile(path);
@@ -46,6 +49,18 @@ CandbFile readDatabaseInput(const QString &path)
     nlohmann::json document(input.conversion.document);
     Candb candb = readCandb(document);
     return {std::move(document), std::move(candb), {}};
+}
+
+} // namespace
+
+CandbFile readDatabaseInput(const QString &path)
+{
+    CandbFile file = readDatabaseFile(path);
+    if (file.document) {
+        for (const std::string &duplicate : duplicateDefinitions(file.candb))
+            report(path + ": " + QString::fromStdString(duplicate));
+    }
+    return file;
 }
 
 std::optional<Candb> loadDatabase(const QString &path)

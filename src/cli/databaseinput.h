@@ -21,7 +21,7 @@ DbcInput readDbcInput(const QString &path);
 // file: a document the Candb reader accepts, or the problem that refuses it. A DBC file is read
 // through the DBC reader into the Candb document a conversion of it would write, so a database
 // gives the same table either way; when signals of it were left out, one line on standard error
-// says how many and how to list them.
+// says how many and how to list them. What it defines twice is told there too, a line each.
 CandbFile readDatabaseInput(const QString &path);
 // The database of readDatabaseInput, or nothing after reporting, with the path, why it is refused.
 std::optional<Candb> loadDatabase(const QString &path);
