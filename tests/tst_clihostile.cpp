@@ -47,6 +47,8 @@ QByteArray checksumOf(const QString &path)
 // What a row asks of the run's surroundings before it starts.
 void prepareRun(QProcess &process, const QStringList &setup)
 {
+    if (setup.contains("full output"))
+        process.setStandardOutputFile("/dev/full");
     if (setup.contains("full disk")) {
         // As if the disk filled after 4 KiB: writes past that fail, for root too.
         process.setChildProcessModifier([] {
@@ -99,7 +101,9 @@ void CliHostileTest::init()
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(QFile::copy(kExampleLog, path("drive.qvl")));
     QVERIFY(QFile::copy(kExampleCandb, path("db.json")));
+    QVERIFY(QFile::copy(QUORVANE_EXAMPLES_DIR "/vehicle.dbc", path("db.dbc")));
     QVERIFY(writeFile(path("table.csv"), kEarlierTable));
+    QVERIFY(writeFile(path("drive.csv"), kEarlierTable));
     QVERIFY(writeFile(path(kLongName), kEarlierTable));
     QVERIFY(writeFile(path("drive.log"), kCandumpText));
     QVERIFY(writeFile(path("empty.log"), ""));
@@ -122,6 +126,19 @@ void CliHostileTest::hostileCases_data()
     QTest::newRow("a table with a 252-byte name, on a full disk")
         << decode + QStringList{kLongName} << QStringList{"full disk"} << 1
         << "Errore nella scrittura del file!" << QStringList{kLongName};
+    for (const char *option : {"-o", "--out-dir"})
+        QTest::newRow(qPrintable(QString("an empty %1").arg(option)))
+            << QStringList{"decode", "--candb", "db.json", "drive.qvl", option, ""} << QStringList()
+            << 2 << QString("%1 needs a name, not ''").arg(option) << QStringList{"drive.csv"};
+    const QList<QStringList> printing = {{"candb-from-dbc", "db.dbc", "-o", "-"},
+                                         {"info", "drive.qvl"},
+                                         {"info", "--json", "drive.qvl"},
+                                         {"--help"}};
+    for (const QStringList &arguments : printing)
+        QTest::newRow(qPrintable(arguments.join(' ') + " into a full standard output"))
+            << arguments << QStringList{"full output"} << 1
+            << "quorvane-cli: standard output: Errore nella scrittura del file!\n"
+            << QStringList{"db.json"};
     QTest::newRow("an import that finds no data frame")
         << QStringList{"import", "empty.log", "-o", "new.qvl"} << QStringList() << 1
         << "empty.log: LogFile not corrected: no data frame in the file" << QStringList{"new.qvl"};

@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "conversion/decoderinputs.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -26,11 +28,12 @@ QString oneLine(const QString &message)
     return line;
 }
 
-void print(const QString &text)
+bool print(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+    return std::fflush(stdout) == 0 && written;
 }
 
 QString hexNumber(uint64_t value, int digits)
@@ -68,6 +71,18 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     if (parser.isSet("help")) {
         print(helpText());
         return kExitSuccess;
+    }
+    return emptyOutputName();
+}
+
+// An empty name, as an unset variable in a script gives, would stand for a name the command
+// chooses itself (decode's NAME.csv) or for the current folder.
+std::optional<int> CommandLine::emptyOutputName() const
+{
+    for (const QString &name : parser.optionNames()) {
+        const bool output = name == "o" || name == "output" || name == "out-dir";
+        if (output && parser.values(name).contains(QString()))
+            return usageError((name.size() == 1 ? "-" : "--") + name + " needs a name, not ''");
     }
     return std::nullopt;
 }
@@ -129,9 +144,7 @@ int unknownCommand(const QString &name)
     return kExitUsage;
 }
 
-} // namespace
-
-int runProgram(const QStringList &arguments, const std::vector<Command> &commands)
+int dispatch(const QStringList &arguments, const std::vector<Command> &commands)
 {
     const QString first = arguments.value(0);
     if (first.isEmpty()) {
@@ -152,4 +165,19 @@ int runProgram(const QStringList &arguments, const std::vector<Command> &command
     }
     const Command *command = findCommand(commands, first);
     return command ? command->run(arguments.mid(1)) : unknownCommand(first);
+}
+
+} // namespace
+
+int checkedStandardOutput(int status)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    report("standard output: " + conversionOutcomeText(ConversionOutcome::WriteFailed));
+    return kExitFailure;
+}
+
+int runProgram(const QStringList &arguments, const std::vector<Command> &commands)
+{
+    return checkedStandardOutput(dispatch(arguments, commands));
 }

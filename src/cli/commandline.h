@@ -23,8 +23,11 @@ constexpr char kProgramName[] = "quorvane-cli";
 void report(const QString &message);
 // The message as one line: a line break after '!' or ':' becomes a space, any other one ": ".
 QString oneLine(const QString &message);
-// Text for standard output, as UTF-8.
-void print(const QString &text);
+// Text for standard output, as UTF-8; false when it could not all be written.
+bool print(const QString &text);
+// The exit status of a run: `status`, or failure, reported, when what the run sent to standard
+// output could not all be written there (a full disk, a closed output).
+int checkedStandardOutput(int status);
 // "0x" and the value in upper-case hexadecimal, at least `digits` digits: 0x123, 0x18FEF100.
 QString hexNumber(uint64_t value, int digits);
 // A path as the core takes it: in the file system's encoding.
@@ -35,7 +38,8 @@ QString listNames(const std::vector<QString> &names, int shown = 20);
 
 // The options of one command, parsed with QCommandLineParser. The command adds its options and
 // positional arguments, then calls parse(): when that gives a status the command is done
-// (its help was asked for, or the arguments were wrong and the usage error was reported).
+// (its help was asked for, or the arguments were wrong and the usage error was reported). An
+// empty -o, --output or --out-dir is wrong in every command.
 class CommandLine
 {
 public:
@@ -54,6 +58,8 @@ public:
     QStringList commaList(const QString &option) const;
 
 private:
+    std::optional<int> emptyOutputName() const;
+
     QString command;
 };
 
@@ -67,5 +73,5 @@ struct Command
 };
 
 // The program itself: dispatches to the command named first, and answers --help, --version and
-// "help COMMAND".
+// "help COMMAND"; the status is checked as checkedStandardOutput does.
 int runProgram(const QStringList &arguments, const std::vector<Command> &commands);

@@ -19,10 +19,8 @@ QString defaultCandbPath(const QString &dbcPath)
 // The whole document or nothing: an earlier file keeps its content when writing fails.
 bool writeDocument(const QString &path, const std::string &text)
 {
-    if (path == kStandardOutput) {
-        print(QString::fromStdString(text));
-        return true;
-    }
+    if (path == kStandardOutput)
+        return print(QString::fromStdString(text));
     ReplacingFile file;
     return file.open(nativePath(path)) && file.write(text.data(), text.size()) && file.commit();
 }
@@ -84,7 +82,9 @@ int runCandbFromDbc(const QStringList &arguments)
     for (const std::string &warning : input.conversion.warnings)
         report(QString::fromStdString(warning));
     if (!writeDocument(output, input.conversion.document.dump(2) + '\n')) {
-        report(output + ": the file cannot be written");
+        // Standard output's failure is reported as the program ends, as every command's is.
+        if (output != kStandardOutput)
+            report(output + ": the file cannot be written");
         return kExitFailure;
     }
     report(summary(input.conversion, output));

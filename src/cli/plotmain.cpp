@@ -27,5 +27,5 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(previous);
     QCoreApplication::setApplicationName(kProgramName);
-    return runPlot(QCoreApplication::arguments().mid(1));
+    return checkedStandardOutput(runPlot(QCoreApplication::arguments().mid(1)));
 }
