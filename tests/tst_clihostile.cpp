@@ -126,6 +126,21 @@ void CliHostileTest::hostileCases_data()
     QTest::newRow("a table with a 252-byte name, on a full disk")
         << decode + QStringList{kLongName} << QStringList{"full disk"} << 1
         << "Errore nella scrittura del file!" << QStringList{kLongName};
+    const QStringList signalTrigger = {
+        "make-config", "--can1",      "250000",    "--trigger", "signal",  "--candb", "db.json",
+        "--signal",    "CoolantTemp", "--compare", ">",         "--value", "95",      "-o"};
+    const QStringList asc = {"export", "drive.qvl", "--candb", "db.json", "--format", "asc", "-o"};
+    for (const char *name : {"db.json", "hard.json", "soft.json"}) {
+        QTest::newRow(qPrintable(QString("make-config into the database as %1").arg(name)))
+            << signalTrigger + QStringList{name} << QStringList{"database links"} << 1
+            << QString("%1: Output file is an input file!").arg(name) << QStringList{"db.json"};
+        QTest::newRow(qPrintable(QString("export into the database as %1").arg(name)))
+            << asc + QStringList{name} << QStringList{"database links"} << 1
+            << QString("%1: Output file is an input file!").arg(name) << QStringList{"db.json"};
+    }
+    QTest::newRow("candb-from-dbc into its DBC file")
+        << QStringList{"candb-from-dbc", "db.dbc", "-o", "./db.dbc"} << QStringList() << 1
+        << "./db.dbc: Output file is an input file!" << QStringList{"db.dbc"};
     for (const char *option : {"-o", "--out-dir"})
         QTest::newRow(qPrintable(QString("an empty %1").arg(option)))
             << QStringList{"decode", "--candb", "db.json", "drive.qvl", option, ""} << QStringList()
@@ -177,6 +192,11 @@ void CliHostileTest::hostileCases()
     QFETCH(int, status);
     QFETCH(QString, text);
     QFETCH(QStringList, unchanged);
+    if (setup.contains("database links")) {
+        QCOMPARE(::link(nativePath(path("db.json")).c_str(), nativePath(path("hard.json")).c_str()),
+                 0);
+        QVERIFY(QFile::link("db.json", path("soft.json")));
+    }
     if (setup.contains("hard link"))
         QCOMPARE(
             ::link(nativePath(path("table.csv")).c_str(), nativePath(path("backup.csv")).c_str()),

@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "conversion/conversionfiles.h"
 #include "conversion/decoderinputs.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,18 @@ QString hexNumber(uint64_t value, int digits)
 std::string nativePath(const QString &path)
 {
     return QFile::encodeName(path).toStdString();
+}
+
+bool outputIsAnInput(const QString &output, const QStringList &inputs)
+{
+    const std::string outputPath = nativePath(output);
+    for (const QString &input : inputs) {
+        if (!input.isEmpty() && sameFile(outputPath, nativePath(input))) {
+            report(output + ": " + kOutputIsInput);
+            return true;
+        }
+    }
+    return false;
 }
 
 QString listNames(const std::vector<QString> &names, int shown)

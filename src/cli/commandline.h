@@ -33,6 +33,10 @@ QString hexNumber(uint64_t value, int digits);
 // A path as the core takes it: in the file system's encoding.
 std::string nativePath(const QString &path);
 
+// True when `output` is the same file as one of `inputs`, through hard and symbolic links; then
+// "OUTPUT: Output file is an input file!" has been reported. Empty inputs are left out.
+bool outputIsAnInput(const QString &output, const QStringList &inputs);
+
 // "A, B, C" for at most `shown` names, then "... (N more)"; for messages that list what exists.
 QString listNames(const std::vector<QString> &names, int shown = 20);
 

@@ -1,7 +1,6 @@
 #include "dbccommand.h"
 
 #include "commandline.h"
-#include "conversion/conversionfiles.h"
 #include "databaseinput.h"
 #include "files/replacingfile.h"
 
@@ -70,10 +69,8 @@ int runCandbFromDbc(const QStringList &arguments)
     const QString output =
         parser.isSet("output") ? parser.value("output") : defaultCandbPath(dbcPath);
 
-    if (sameFile(nativePath(output), nativePath(dbcPath))) {
-        report(output + ": the Candb file would replace the DBC file");
+    if (outputIsAnInput(output, {dbcPath}))
         return kExitFailure;
-    }
     const DbcInput input = readDbcInput(dbcPath);
     if (!input.problem.isEmpty()) {
         report(dbcPath + ": " + input.problem);

@@ -70,12 +70,10 @@ bool readLengthDatabase(const QString &path, Candb &candb)
 int exportLog(const CommandLine &line, LogTextFormat format)
 {
     const QString logPath = line.parser.positionalArguments().first();
-    const std::string outputPath = nativePath(line.parser.value("output"));
+    const QString output = line.parser.value("output");
     // Checked before a log text is imported, which the conversion then reads instead.
-    if (sameFile(outputPath, nativePath(logPath))) {
-        report(conversionOutcomeText(ConversionOutcome::OutputIsLog));
+    if (outputIsAnInput(output, {logPath, line.parser.value("candb")}))
         return kExitFailure;
-    }
     const LogInput input = prepareLogInput(logPath);
     if (!input.ready()) {
         report(logPath + ": " + input.problem);
@@ -87,7 +85,7 @@ int exportLog(const CommandLine &line, LogTextFormat format)
 
     LogExportJob job;
     job.logPath = input.readPath;
-    job.outputPath = outputPath;
+    job.outputPath = nativePath(output);
     job.format = format;
     job.channel = line.parser.isSet("channel") ? line.parser.value("channel").toStdString()
                                                : defaultChannel(format);

@@ -212,6 +212,8 @@ int runMakeConfig(const QStringList &arguments)
         report(message);
     if (!generation.ok())
         return kExitFailure;
+    if (outputIsAnInput(request.output, {parser.value("candb")}))
+        return kExitFailure;
     reportStoredValue(request.trigger, generation.record);
     return writeConfig(request.output, generation.record);
 }
