@@ -23,14 +23,18 @@ constexpr char kProgramName[] = "quorvane-cli";
 void report(const QString &message);
 // The message as one line: a line break after '!' or ':' becomes a space, any other one ": ".
 QString oneLine(const QString &message);
-// Text for standard output, as UTF-8; false when it could not all be written.
+// Text for standard output, as UTF-8 (a path in it as its bytes); false when it could not all be
+// written.
 bool print(const QString &text);
 // The exit status of a run: `status`, or failure, reported, when what the run sent to standard
 // output could not all be written there (a full disk, a closed output).
 int checkedStandardOutput(int status);
 // "0x" and the value in upper-case hexadecimal, at least `digits` digits: 0x123, 0x18FEF100.
 QString hexNumber(uint64_t value, int digits);
-// A path as the core takes it: in the file system's encoding.
+// An argument as the program was given it: UTF-8, its bytes that are not UTF-8 (a file name is
+// any bytes) kept as nativePath gives them back.
+QString argumentText(const std::string &bytes);
+// A path as the core takes it: the bytes it was given as, UTF-8 for the rest.
 std::string nativePath(const QString &path);
 
 // True when `output` is the same file as one of `inputs`, through hard and symbolic links; then
@@ -79,3 +83,5 @@ struct Command
 // The program itself: dispatches to the command named first, and answers --help, --version and
 // "help COMMAND"; the status is checked as checkedStandardOutput does.
 int runProgram(const QStringList &arguments, const std::vector<Command> &commands);
+// The arguments after the program's name, as argumentText reads them.
+QStringList programArguments(int argc, char **argv);
