@@ -1,7 +1,8 @@
 #include "commandline.h"
 
-#include "conversion/conversionfiles.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
+#include "files/inputfile.h"
 
 #include <QCoreApplication>
 
@@ -34,78 +35,6 @@ bool print(const QString &text)
     const std::string bytes = nativePath(text);
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
     return std::fflush(stdout) == 0 && written;
-}
-
-QString hexNumber(uint64_t value, int digits)
-{
-    return "0x" + QString::number(value, 16).toUpper().rightJustified(digits, '0');
-}
-
-namespace {
-
-// Bytes that are not UTF-8 stand in a QString as the unpaired surrogates U+DC80 to U+DCFF, which
-// no text holds, so that they go back out as the same bytes.
-constexpr char16_t kEscapedByte = 0xDC00;
-
-// The length of the UTF-8 sequence at `at`, its code point in `code`; 0 when there is none there:
-// overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-size_t utf8Length(const unsigned char *at, const unsigned char *end, char32_t &code)
-{
-    const unsigned char lead = at[0];
-    const size_t length = lead < 0x80                   ? 1
-                          : lead >= 0xC2 && lead < 0xE0 ? 2
-                          : lead >= 0xE0 && lead < 0xF0 ? 3
-                          : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                        : 0;
-    if (length == 0 || size_t(end - at) < length)
-        return 0;
-    code = length == 1 ? lead : lead & (0x7F >> length);
-    for (size_t i = 1; i < length; ++i) {
-        if ((at[i] & 0xC0) != 0x80)
-            return 0;
-        code = code << 6 | (at[i] & 0x3F);
-    }
-    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kLeast[length] || (code >= 0xD800 && code < 0xE000) || code > 0x10FFFF)
-        return 0;
-    return length;
-}
-
-} // namespace
-
-QString argumentText(const std::string &bytes)
-{
-    QString text;
-    const auto *at = reinterpret_cast<const unsigned char *>(bytes.data());
-    const auto *end = at + bytes.size();
-    while (at < end) {
-        char32_t code = 0;
-        const size_t length = utf8Length(at, end, code);
-        if (length == 0) {
-            text += QChar(char16_t(kEscapedByte + *at++));
-            continue;
-        }
-        text += QString::fromUcs4(&code, 1);
-        at += length;
-    }
-    return text;
-}
-
-std::string nativePath(const QString &path)
-{
-    std::string bytes;
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        const char16_t unit = path[i].unicode();
-        if (unit >= kEscapedByte + 0x80 && unit <= kEscapedByte + 0xFF) {
-            bytes += char(unit - kEscapedByte);
-            continue;
-        }
-        const bool pair =
-            QChar::isHighSurrogate(unit) && i + 1 < path.size() && path[i + 1].isLowSurrogate();
-        bytes += QStringView(path).mid(i, pair ? 2 : 1).toUtf8().toStdString();
-        i += pair;
-    }
-    return bytes;
 }
 
 bool outputIsAnInput(const QString &output, const QStringList &inputs)
@@ -247,7 +176,7 @@ int checkedStandardOutput(int status)
 {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return status;
-    report("standard output: " + conversionOutcomeText(ConversionOutcome::WriteFailed));
+    report("standard output: " + qtText(conversionOutcomeText(ConversionOutcome::WriteFailed)));
     return kExitFailure;
 }
 
@@ -260,6 +189,6 @@ QStringList programArguments(int argc, char **argv)
 {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << argumentText(argv[i]);
+        arguments << qtPath(argv[i]);
     return arguments;
 }

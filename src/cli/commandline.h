@@ -29,13 +29,6 @@ bool print(const QString &text);
 // The exit status of a run: `status`, or failure, reported, when what the run sent to standard
 // output could not all be written there (a full disk, a closed output).
 int checkedStandardOutput(int status);
-// "0x" and the value in upper-case hexadecimal, at least `digits` digits: 0x123, 0x18FEF100.
-QString hexNumber(uint64_t value, int digits);
-// An argument as the program was given it: UTF-8, its bytes that are not UTF-8 (a file name is
-// any bytes) kept as nativePath gives them back.
-QString argumentText(const std::string &bytes);
-// A path as the core takes it: the bytes it was given as, UTF-8 for the rest.
-std::string nativePath(const QString &path);
 
 // True when `output` is the same file as one of `inputs`, through hard and symbolic links; then
 // "OUTPUT: Output file is an input file!" has been reported. Empty inputs are left out.
@@ -57,6 +50,16 @@ public:
 
     // `arguments` are the command's own, after its name.
     std::optional<int> parse(const QStringList &arguments);
+    // parse(), then `read` takes what the options ask for into `request`, giving a status when
+    // they cannot work together.
+    template <typename Request>
+    std::optional<int> parse(const QStringList &arguments, Request &request,
+                             std::optional<int> (*read)(CommandLine &, Request &))
+    {
+        if (const std::optional<int> status = parse(arguments))
+            return status;
+        return read(*this, request);
+    }
     // Reports a usage error, with a pointer to the command's help; gives kExitUsage.
     int usageError(const QString &message) const;
     // The command's help text, its usage line naming the command.
@@ -83,5 +86,5 @@ struct Command
 // The program itself: dispatches to the command named first, and answers --help, --version and
 // "help COMMAND"; the status is checked as checkedStandardOutput does.
 int runProgram(const QStringList &arguments, const std::vector<Command> &commands);
-// The arguments after the program's name, as argumentText reads them.
+// The arguments after the program's name, as qtPath reads them: a file name is any bytes.
 QStringList programArguments(int argc, char **argv);

@@ -3,8 +3,11 @@
 #include "commandline.h"
 #include "config/configgeneration.h"
 #include "config/configrules.h"
+#include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "database/signalcodec.h"
 #include "databaseinput.h"
+#include "text/numbertext.h"
 
 #include <QFileInfo>
 
@@ -28,8 +31,8 @@ void addMakeConfigOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         {"can1",
-         "Bus 1 off, or on at a bit rate: " +
-             QString::fromStdString(bitRateList()).replace(',', ", ") + " (default off).",
+         "Bus 1 off, or on at a bit rate: " + qtText(bitRateList()).replace(',', ", ") +
+             " (default off).",
          "off|RATE", "off"},
         {"can2", "Bus 2, likewise.", "off|RATE", "off"},
         {"mode1", "Bus 1 normal, or silent (listen only); default normal.", "normal|silent",
@@ -51,6 +54,7 @@ void addMakeConfigOptions(QCommandLineParser &parser)
          "The file to write, or a folder to write config.qvc into.",
          "FILE",
          kConfigFileName},
+        {"quiet", "No closing line; only problems are reported."},
     });
 }
 
@@ -98,7 +102,7 @@ QString optionMismatch(const QCommandLineParser &parser)
 BusEntry busEntry(const QString &rate, const QString &mode)
 {
     const bool silent = mode == "silent";
-    return {rate != "off", rate, !silent, silent};
+    return {rate != "off", coreText(rate), !silent, silent};
 }
 
 // "mask:A,B,C,D" or "list:A,B,C,D". The four texts are checked by the generation, as the filter
@@ -112,7 +116,7 @@ std::optional<FilterEntry> filterEntry(const QString &text)
         return std::nullopt;
     FilterEntry filter;
     filter.listMode = mode == "list";
-    std::copy(halves.begin(), halves.end(), filter.halves.begin());
+    std::transform(halves.begin(), halves.end(), filter.halves.begin(), coreText);
     return filter;
 }
 
@@ -123,13 +127,13 @@ Signal chosenSignal(const QString &candbPath, const QString &name)
     const std::optional<Candb> candb = loadDatabase(candbPath);
     if (!candb)
         return {};
-    const std::map<std::string, Signal> listed = triggerSignals(*candb);
-    const auto found = listed.find(name.toStdString());
+    const std::map<std::string, Signal> listed = signalsByName(*candb);
+    const auto found = listed.find(coreText(name));
     if (found != listed.end())
         return found->second;
     std::vector<QString> names;
     for (const auto &entry : listed)
-        names.push_back(QString::fromStdString(entry.first));
+        names.push_back(qtText(entry.first));
     report(QString("%1: no signal '%2'; the Candb file has: %3")
                .arg(candbPath, name, names.empty() ? "none" : listNames(names)));
     return {};
@@ -142,13 +146,13 @@ TriggerEntry triggerEntry(const QCommandLineParser &parser)
     trigger.always = kind == "always";
     trigger.id = kind == "id";
     trigger.signal = kind == "signal";
-    trigger.idText = parser.value("id");
+    trigger.idText = coreText(parser.value("id"));
     trigger.extended = parser.isSet("extended");
     trigger.standard = !trigger.extended;
     if (trigger.signal) {
         trigger.chosen = chosenSignal(parser.value("candb"), parser.value("signal"));
         trigger.comparison = *comparisonCode(parser.value("compare"));
-        trigger.valueText = parser.value("value");
+        trigger.valueText = coreText(parser.value("value"));
     }
     return trigger;
 }
@@ -166,18 +170,19 @@ void reportStoredValue(const TriggerEntry &trigger, const Config &record)
         return;
     const int64_t raw = record.trigStm32.rawValue;
     const QString stored = QString::number(physicalValue(trigger.chosen, raw), 'g', 15);
-    const QString given = trigger.valueText.trimmed();
-    if (stored != QString::number(given.toDouble(), 'g', 15))
+    const QString given = qtText(trigger.valueText).trimmed();
+    if (stored != QString::number(*readDecimalNumber(trigger.valueText), 'g', 15))
         report(QString("%1 is stored as raw count %2, i.e. %3").arg(given).arg(raw).arg(stored));
 }
 
-int writeConfig(const QString &path, const Config &record)
+int writeConfig(const QString &path, const Config &record, bool quiet)
 {
     if (!writeConfigFile(nativePath(path), record)) {
-        report(path + ": " + kConfigNotCreated);
+        report(path + ": " + kFileNotCreated);
         return kExitFailure;
     }
-    report(path + ": " + kConfigWritten);
+    if (!quiet)
+        report(path + ": " + kConfigWritten);
     return kExitSuccess;
 }
 
@@ -185,14 +190,14 @@ int writeConfig(const QString &path, const Config &record)
 
 int runMakeConfig(const QStringList &arguments)
 {
-    CommandLine command("make-config",
-                        "Writes the logger's configuration file, with the Configurator's checks.");
-    addMakeConfigOptions(command.parser);
-    if (const std::optional<int> done = command.parse(arguments))
-        return *done;
-    const QCommandLineParser &parser = command.parser;
+    CommandLine line("make-config",
+                     "Writes the logger's configuration file, with the Configurator's checks.");
+    addMakeConfigOptions(line.parser);
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    const QCommandLineParser &parser = line.parser;
     if (const QString mismatch = optionMismatch(parser); !mismatch.isEmpty())
-        return command.usageError(mismatch);
+        return line.usageError(mismatch);
 
     ConfigRequest request;
     for (int bus = 0; bus < 2; ++bus) {
@@ -200,20 +205,20 @@ int runMakeConfig(const QStringList &arguments)
         request.buses[bus] = busEntry(parser.value("can" + number), parser.value("mode" + number));
         request.filters[bus] = filterEntry(parser.value("filter" + number));
         if (!request.filters[bus])
-            return command.usageError("--filter" + number +
-                                      " must be mask:A,B,C,D or list:A,B,C,D");
+            return line.usageError("--filter" + number + " must be mask:A,B,C,D or list:A,B,C,D");
     }
-    request.output = outputFile(parser.value("output"));
+    const QString output = outputFile(parser.value("output"));
+    request.output = nativePath(output);
     request.trigger = triggerEntry(parser);
 
     // The command line starts from a blank record each time; the window keeps its own.
     const ConfigGeneration generation = generateConfig(request, Config{});
-    for (const QString &message : generation.messages)
-        report(message);
+    for (const std::string &message : generation.messages)
+        report(qtText(message));
     if (!generation.ok())
         return kExitFailure;
-    if (outputIsAnInput(request.output, {parser.value("candb")}))
+    if (outputIsAnInput(output, {parser.value("candb")}))
         return kExitFailure;
     reportStoredValue(request.trigger, generation.record);
-    return writeConfig(request.output, generation.record);
+    return writeConfig(output, generation.record, parser.isSet("quiet"));
 }

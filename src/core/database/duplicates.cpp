@@ -1,18 +1,15 @@
 #include "database/duplicates.h"
 
-#include <cstdio>
+#include "log/logfile.h"
+#include "text/numbertext.h"
+
 #include <map>
 
 namespace {
 
-// An identifier as messages write it: 3 hexadecimal digits, or 8 for an extended one (bit 31).
 std::string hexId(uint32_t id)
 {
-    constexpr uint32_t kExtended = 0x80000000u;
-    char text[16];
-    std::snprintf(text, sizeof text, (id & kExtended) ? "0x%08X" : "0x%03X",
-                  unsigned(id & ~kExtended));
-    return text;
+    return hexIdentifier(id & ~kExtendedIdFlag, id & kExtendedIdFlag);
 }
 
 std::string placeWithId(const CandbMessage &message)
