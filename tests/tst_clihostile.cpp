@@ -11,10 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -94,6 +97,8 @@ private slots:
     void twoRunsIntoOneNewName();
     void stoppedRunsLeaveNothing_data();
     void stoppedRunsLeaveNothing();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
 };
 
 void CliHostileTest::init()
@@ -291,6 +296,61 @@ void CliHostileTest::stoppedRunsLeaveNothing()
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);
     QCOMPARE(entries(dir->path()), before);
     QCOMPARE(entries(path("tmp")), QStringList());
+}
+
+void CliHostileTest::namesThatAreNotUtf8_data()
+{
+    // In a shell command, where $B is the byte 0xFF, which no UTF-8 text holds.
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("written"); // the file the run must create, in bytes
+    QTest::newRow("decode") << R"(decode --candb "db$B.json" -o "table$B.csv" "drive$B.qvl")"
+                            << QByteArray("table\xff.csv");
+    QTest::newRow("decode of a candump log into a folder")
+        << R"(decode --candb "db$B.json" --out-dir "out$B" "drive$B.log")"
+        << QByteArray("out\xff/drive\xff.csv");
+    QTest::newRow("export") << R"(export "drive$B.qvl" --candb "db$B.json" -o "text$B.asc")"
+                            << QByteArray("text\xff.asc");
+    QTest::newRow("import") << R"(import "drive$B.log" -o "log$B.qvl")"
+                            << QByteArray("log\xff.qvl");
+    QTest::newRow("make-config") << R"(make-config --can1 500000 --trigger signal --candb )"
+                                    R"("db$B.json" --signal CoolantTemp --compare gt --value 90 )"
+                                    R"(-o "config$B.qvc")"
+                                 << QByteArray("config\xff.qvc");
+    QTest::newRow("candb-from-dbc")
+        << R"(candb-from-dbc "db$B.dbc" -o "candb$B.json")" << QByteArray("candb\xff.json");
+    QTest::newRow("plot") << R"(plot "table$B.csv" -o "plot$B.svg")" << QByteArray("plot\xff.svg");
+}
+
+// A file name is bytes: inputs and outputs whose names are not UTF-8 are taken as given, and no
+// file appears under a name with U+FFFD in place of the byte.
+void CliHostileTest::namesThatAreNotUtf8()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, written);
+    const std::string folder = nativePath(dir->path()) + '/';
+    for (const char *name : {"db.json", "drive.qvl", "drive.log", "db.dbc", "table.csv"}) {
+        const std::string given = name;
+        const std::string bad =
+            given.substr(0, given.find('.')) + '\xff' + given.substr(given.find('.'));
+        QCOMPARE(::link((folder + given).c_str(), (folder + bad).c_str()), 0);
+    }
+    QVERIFY(writeFile(path("table.csv"), "time,a\n0,1\n1,2\n"));
+    QCOMPARE(::mkdir((folder + "out\xff").c_str(), 0755), 0);
+
+    QProcess shell;
+    shell.setWorkingDirectory(dir->path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("CLI", QUORVANE_CLI_PATH);
+    shell.setProcessEnvironment(environment);
+    shell.start("/bin/sh", {"-c", "B=$(printf '\\377'); exec \"$CLI\" " + command});
+    QVERIFY(shell.waitForFinished(60000));
+    QVERIFY2(shell.exitCode() == 0, shell.readAllStandardError().constData());
+    QCOMPARE(::access((folder + written.toStdString()).c_str(), F_OK), 0);
+    DIR *listing = ::opendir(folder.c_str());
+    QVERIFY(listing);
+    while (const dirent *entry = ::readdir(listing))
+        QVERIFY2(!std::strstr(entry->d_name, "\xef\xbf\xbd"), entry->d_name); // U+FFFD
+    ::closedir(listing);
 }
 
 QTEST_GUILESS_MAIN(CliHostileTest)

@@ -6,10 +6,10 @@
 #include "conversion/decoderinputs.h"
 #include "corestrings.h"
 #include "databaseinput.h"
+#include "files/inputfile.h"
 #include "loginput.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -167,7 +167,8 @@ bool isInput(const QString &output, const DecodeTask &task, const QString &candb
 // exist or two tables would get one name: the request itself is wrong then.
 std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 {
-    if (!request.outDir.isEmpty() && !QDir(request.outDir).exists()) {
+    const std::optional<PathStatus> outDir = pathStatus(nativePath(request.outDir));
+    if (!request.outDir.isEmpty() && !(outDir && outDir->folder)) {
         report(request.outDir + ": " + kOutputFolderNotCorrect);
         return std::nullopt;
     }
@@ -205,7 +206,7 @@ uint64_t bytesToRead(const std::vector<DecodeTask> &tasks, bool smart)
     uint64_t total = 0;
     for (const DecodeTask &task : tasks) {
         if (!task.refused)
-            total += uint64_t(QFileInfo(qtPath(task.input.readPath)).size());
+            total += uint64_t(pathStatus(task.input.readPath).value_or(PathStatus{}).size);
     }
     return smart ? 2 * total : total;
 }

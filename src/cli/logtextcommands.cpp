@@ -4,11 +4,9 @@
 #include "conversion/decoderinputs.h"
 #include "corestrings.h"
 #include "databaseinput.h"
+#include "files/inputfile.h"
 #include "log/logtextfiles.h"
 #include "loginput.h"
-
-#include <QDateTime>
-#include <QFileInfo>
 
 namespace {
 
@@ -109,7 +107,7 @@ int exportLog(const CommandLine &line, LogTextFormat format)
                                                : defaultChannel(format);
     job.candb = candb ? &*candb : nullptr;
     // The log holds no date: the nearest is when the logger last wrote to it.
-    job.date = ascDate(QFileInfo(logPath).lastModified().toMSecsSinceEpoch());
+    job.date = ascDate(pathStatus(nativePath(logPath)).value_or(PathStatus{}).modifiedMillis);
     return reportWritten(line, logPath, exportLogText(job));
 }
 

@@ -7,9 +7,8 @@
 #include "corestrings.h"
 #include "database/signalcodec.h"
 #include "databaseinput.h"
+#include "files/inputfile.h"
 #include "text/numbertext.h"
-
-#include <QFileInfo>
 
 #include <optional>
 
@@ -160,7 +159,8 @@ TriggerEntry triggerEntry(const QCommandLineParser &parser)
 // A folder, such as a card's mount point, gets the file under its usual name.
 QString outputFile(const QString &output)
 {
-    return QFileInfo(output).isDir() ? output + '/' + kConfigFileName : output;
+    const std::optional<PathStatus> status = pathStatus(nativePath(output));
+    return status && status->folder ? output + '/' + kConfigFileName : output;
 }
 
 // The logger compares raw counts: a value between two of them is said as the one it becomes.

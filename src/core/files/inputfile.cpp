@@ -42,6 +42,15 @@ bool isRegularFile(const std::string &path)
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+std::optional<PathStatus> pathStatus(const std::string &path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    const int64_t millis = int64_t(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    return PathStatus{S_ISDIR(info.st_mode), (long long)info.st_size, millis};
+}
+
 bool sameFile(const std::string &first, const std::string &second)
 {
     struct stat a, b;
