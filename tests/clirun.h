@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Runs the built quorvane-cli, as a user or a script would, and keeps what it left behind.
 struct CliRun
 {
@@ -13,12 +15,16 @@ struct CliRun
     QByteArray err;  // standard error
 };
 
+// `prepare` may set up the process further before it starts: its environment, its channels.
 inline CliRun runCli(const QStringList &arguments, const QString &workingDirectory = QString(),
-                     const QByteArray &input = QByteArray())
+                     const QByteArray &input = QByteArray(),
+                     const std::function<void(QProcess &)> &prepare = {})
 {
     QProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
+    if (prepare)
+        prepare(process);
     process.start(QUORVANE_CLI_PATH, arguments);
     CliRun run;
     if (!process.waitForStarted())

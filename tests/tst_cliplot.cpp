@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <cmath>
 
@@ -26,6 +28,8 @@ private slots:
     void images_data();
     void images();
     void captionsOfTheBands();
+    void svgStaysWellFormed_data();
+    void svgStaysWellFormed();
     void refusedRuns_data();
     void refusedRuns();
     void earlierImageKeptOnFailure();
@@ -87,6 +91,8 @@ void CliPlotTest::initTestCase()
     QVERIFY(writeFile(path("table.csv"), threeSignals()));
     QVERIFY(writeFile(path("many.csv"), manySignals()));
     QVERIFY(writeFile(path("faulty.csv"), "time,a\n0,1\n1,2x\n2,3\n"));
+    QVERIFY(writeFile(path("control.csv"), "time,a\x01<b>\n0,1\n1,2\n"));
+    QVERIFY(writeFile(path("extreme.csv"), "time,a\n0,-1e308\n1,1e308\n2,0\n"));
     QVERIFY(writeFile(path("table.png"), threeSignals()));
     QVERIFY(QDir(dir.path()).mkpath("folder.csv"));
     // The program must find its own way to draw without a window system.
@@ -157,6 +163,73 @@ void CliPlotTest::captionsOfTheBands()
     run = runCli({"plot", "many.csv", "--signals", "s25,s02", "-o", "captions.svg"}, dir.path());
     QCOMPARE(run.status, 0);
     QVERIFY(!readFile(path("captions.svg")).contains("signals shown"));
+}
+
+void CliPlotTest::svgStaysWellFormed_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("shownTitle");
+    QTest::addColumn<QString>("tick"); // a value tick that must be there
+
+    QTest::newRow("an ampersand") << "table.csv"
+                                  << "Speed & RPM"
+                                  << "Speed & RPM"
+                                  << "";
+    QTest::newRow("a title that would close the text and start a script")
+        << "table.csv"
+        << "</text><script>alert(1)</script>"
+        << "</text><script>alert(1)</script>"
+        << "";
+    QTest::newRow("control characters in the title and a signal's name") << "control.csv"
+                                                                         << "a\x02"
+                                                                            "b"
+                                                                         << "a\uFFFDb"
+                                                                         << "";
+    QTest::newRow("values from -1e308 to 1e308 inside their band") << "extreme.csv"
+                                                                   << ""
+                                                                   << ""
+                                                                   << "1e+308";
+}
+
+// Whatever the title and the table's names, the SVG parses as XML, holds no element of theirs,
+// and every line stays inside the image.
+void CliPlotTest::svgStaysWellFormed()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, title);
+    QFETCH(QString, shownTitle);
+    QFETCH(QString, tick);
+    const QSize size(800, 300);
+    const CliRun run = runCli(
+        {"plot", table, "--title", title, "--size", "800x300", "-o", "safe.svg"}, dir.path());
+    QCOMPARE(run.status, 0);
+
+    QXmlStreamReader svg(readFile(path("safe.svg")));
+    QStringList texts;
+    QString titleText;
+    while (!svg.atEnd()) {
+        if (svg.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        QVERIFY(svg.name() != QLatin1String("script"));
+        if (svg.name() == QLatin1String("title")) {
+            titleText = svg.readElementText();
+        } else if (svg.name() == QLatin1String("text")) {
+            texts << svg.readElementText();
+        } else if (svg.name() == QLatin1String("polyline")) {
+            const QStringList points = svg.attributes().value("points").toString().split(
+                QRegularExpression("[ ,]"), Qt::SkipEmptyParts);
+            for (int i = 0; i < points.size(); ++i) {
+                const double coordinate = points[i].toDouble();
+                QVERIFY2(coordinate >= 0 && coordinate <= (i % 2 ? size.height() : size.width()),
+                         qPrintable(points[i]));
+            }
+        }
+    }
+    QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
+    QCOMPARE(titleText, shownTitle);
+    QVERIFY(title.isEmpty() || texts.contains(shownTitle));
+    QVERIFY(tick.isEmpty() || texts.contains(tick));
 }
 
 void CliPlotTest::refusedRuns_data()

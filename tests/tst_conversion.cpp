@@ -2,6 +2,7 @@
 #include "decodertesting.h"
 #include "testfiles.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -272,6 +273,19 @@ struct SteppingClock
     }
 };
 
+// True while this process has a file open in `folder` that has no name yet: a table being
+// written, which takes its name only when complete.
+bool writingUnnamedIn(const QString &folder)
+{
+    const QDir descriptors("/proc/self/fd");
+    for (const QString &descriptor : descriptors.entryList(QDir::AllEntries | QDir::System)) {
+        const QString file = QFile::symLinkTarget(descriptors.filePath(descriptor));
+        if (file.startsWith(folder + '/') && file.endsWith(" (deleted)"))
+            return true;
+    }
+    return false;
+}
+
 // Frames 1 us apart that never reach a period of a second.
 Frames framesWithoutRows(uint32_t count)
 {
@@ -337,8 +351,8 @@ void ConversionTest::eventsDuringThePrescan()
     ConversionHooks hooks;
     hooks.clock = [clock] { return (*clock)(); };
     hooks.processEvents = [&] {
-        // The table is created only after the pre-scan.
-        ++(QFile::exists(outputPath()) ? whileConverting : beforeTheTable);
+        // The table is opened only after the pre-scan; it has its name only when complete.
+        ++(writingUnnamedIn(dir.path()) ? whileConverting : beforeTheTable);
     };
     const ConversionSummary summary =
         convertLog(candbFromText(kOneByte), job(1000000, true), hooks);

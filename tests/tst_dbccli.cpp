@@ -94,7 +94,7 @@ void TestDbcCli::refusesWithoutTouchingTheOutput_data()
         << "quorvane-cli: folder.dbc: not a regular file\n";
     QTest::newRow("the Candb file may not replace the DBC file")
         << QStringList{"out.json", "-o", "out.json"} << 1
-        << "quorvane-cli: out.json: the Candb file would replace the DBC file\n";
+        << "quorvane-cli: out.json: Output file is an input file!\n";
     QTest::newRow("no DBC file is a usage error")
         << QStringList{"-o", "out.json"} << 2
         << "quorvane-cli: no DBC file given\nquorvane-cli: try 'quorvane-cli help "

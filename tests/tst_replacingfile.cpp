@@ -9,9 +9,10 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-// A file is replaced only by a complete successor; devices and hard links are written in place.
+// A file's name only ever holds a whole file; only devices are written in place.
 class ReplacingFileTest : public QObject
 {
     Q_OBJECT
@@ -23,10 +24,10 @@ private slots:
     void newFileGetsTheUsualPermissions();
     void devicesAreWrittenInPlace_data();
     void devicesAreWrittenInPlace();
-    void hardLinksKeepSharingTheFile();
     void folderRemovedBeforeCommit_data();
     void folderRemovedBeforeCommit();
     void readOnlyFileIsRefused();
+    void killedWhileWritingLeavesNothing();
 };
 
 namespace {
@@ -62,10 +63,12 @@ QStringList filesIn(const QString &folder)
 
 void ReplacingFileTest::replacedOnlyWhenComplete_data()
 {
-    QTest::addColumn<QString>("earlier"); // "", "file" or "link" (to file.real)
+    QTest::addColumn<QString>("earlier");
     QTest::addColumn<bool>("diskFills");
 
-    for (const char *earlier : {"", "file", "link"}) {
+    // A link named out.csv leads to file.real; a hard link also names it other.csv. A 255-byte
+    // name leaves no room for a temporary name made from it.
+    for (const char *earlier : {"", "file", "link", "hard link", "255-byte name"}) {
         const QString kind = *earlier ? earlier : "no file";
         QTest::newRow(qPrintable(kind + ", complete")) << QString(earlier) << false;
         QTest::newRow(qPrintable(kind + ", disk fills")) << QString(earlier) << true;
@@ -77,17 +80,22 @@ void ReplacingFileTest::replacedOnlyWhenComplete()
     QFETCH(QString, earlier);
     QFETCH(bool, diskFills);
     QTemporaryDir dir;
-    const QString path = dir.filePath("out.csv");
-    QString contentPath = path;
-    if (earlier == "file")
+    const QString path =
+        dir.filePath(earlier == "255-byte name" ? QString(251, 'L') + ".csv" : QString("out.csv"));
+    QString otherName; // another name of the earlier content, which must keep it
+    if (earlier == "file" || earlier == "255-byte name" || earlier == "hard link")
         QVERIFY(writeFile(path, kEarlier));
+    if (earlier == "hard link") {
+        otherName = dir.filePath("other.csv");
+        QCOMPARE(::link(nativePath(path).c_str(), nativePath(otherName).c_str()), 0);
+    }
     if (earlier == "link") {
-        contentPath = dir.filePath("file.real");
-        QVERIFY(writeFile(contentPath, kEarlier));
-        QVERIFY(QFile::link(contentPath, path));
+        otherName = dir.filePath("file.real");
+        QVERIFY(writeFile(otherName, kEarlier));
+        QVERIFY(QFile::link(otherName, path));
     }
     const QStringList filesBefore =
-        earlier.isEmpty() ? QStringList{"out.csv"} : filesIn(dir.path());
+        earlier.isEmpty() ? QStringList{QFileInfo(path).fileName()} : filesIn(dir.path());
 
     bool replaced;
     {
@@ -100,6 +108,9 @@ void ReplacingFileTest::replacedOnlyWhenComplete()
         QCOMPARE(contentOf(path), kNew);
     else
         QCOMPARE(contentOf(path), earlier.isEmpty() ? QByteArray("(absent)") : kEarlier);
+    // Through a symbolic link the file is replaced; a hard link's other name keeps its content.
+    if (earlier == "hard link")
+        QCOMPARE(contentOf(otherName), kEarlier);
     // No temporary file left behind, and a link stays a link.
     QCOMPARE(filesIn(dir.path()), diskFills && earlier.isEmpty() ? QStringList() : filesBefore);
     QCOMPARE(QFileInfo(path).isSymLink(), earlier == "link");
@@ -153,17 +164,6 @@ void ReplacingFileTest::devicesAreWrittenInPlace()
     QCOMPARE(after.st_ino, before.st_ino);
 }
 
-void ReplacingFileTest::hardLinksKeepSharingTheFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("out.csv");
-    QVERIFY(writeFile(path, kEarlier));
-    QCOMPARE(::link(nativePath(path).c_str(), nativePath(dir.filePath("other.csv")).c_str()), 0);
-    QVERIFY(replace(path, kNew));
-    QCOMPARE(contentOf(dir.filePath("other.csv")), kNew);
-    QCOMPARE(filesIn(dir.path()), QStringList({"other.csv", "out.csv"}));
-}
-
 void ReplacingFileTest::folderRemovedBeforeCommit_data()
 {
     QTest::addColumn<bool>("earlierFile");
@@ -197,6 +197,31 @@ void ReplacingFileTest::readOnlyFileIsRefused()
     QCOMPARE(::chmod(nativePath(path).c_str(), 0444), 0);
     QVERIFY(!replace(path, kNew));
     QCOMPARE(contentOf(path), kEarlier);
+}
+
+// A run killed while it writes, a new file and a replacement: the folder is as it was, with no
+// part of a file under any name.
+void ReplacingFileTest::killedWhileWritingLeavesNothing()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("earlier.csv"), kEarlier));
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ReplacingFile created, replacing;
+        const bool written = created.open(nativePath(dir.filePath("new.csv"))) &&
+                             replacing.open(nativePath(dir.filePath("earlier.csv"))) &&
+                             created.write(kNew.constData(), size_t(kNew.size())) &&
+                             replacing.write(kNew.constData(), size_t(kNew.size()));
+        if (written)
+            ::raise(SIGKILL);
+        ::_exit(1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(filesIn(dir.path()), QStringList{"earlier.csv"});
+    QCOMPARE(contentOf(dir.filePath("earlier.csv")), kEarlier);
 }
 
 QTEST_APPLESS_MAIN(ReplacingFileTest)

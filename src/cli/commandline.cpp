@@ -1,13 +1,18 @@
 #include "commandline.h"
 
+#include "conversion/decoderinputs.h"
+#include "corestrings.h"
+#include "files/inputfile.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
 
 void report(const QString &message)
 {
-    const QByteArray line = (QString(kProgramName) + ": " + oneLine(message) + '\n').toUtf8();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    // A path in it is given back as the bytes it was given as.
+    const std::string line = nativePath(QString(kProgramName) + ": " + oneLine(message) + '\n');
+    std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
 
@@ -25,11 +30,23 @@ QString oneLine(const QString &message)
     return line;
 }
 
-void print(const QString &text)
+bool print(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    const std::string bytes = nativePath(text);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    return std::fflush(stdout) == 0 && written;
+}
+
+bool outputIsAnInput(const QString &output, const QStringList &inputs)
+{
+    const std::string outputPath = nativePath(output);
+    for (const QString &input : inputs) {
+        if (!input.isEmpty() && sameFile(outputPath, nativePath(input))) {
+            report(output + ": " + kOutputIsInput);
+            return true;
+        }
+    }
+    return false;
 }
 
 QString listNames(const std::vector<QString> &names, int shown)
@@ -46,7 +63,8 @@ QString listNames(const std::vector<QString> &names, int shown)
 CommandLine::CommandLine(const QString &command, const QString &description) : command(command)
 {
     parser.setApplicationDescription(description);
-    parser.addHelpOption();
+    // Not addHelpOption(): its --help-all would tell of Qt's own options, which no command has.
+    parser.addOption({{"h", "help"}, "Displays help on commandline options."});
 }
 
 std::optional<int> CommandLine::parse(const QStringList &arguments)
@@ -56,6 +74,18 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     if (parser.isSet("help")) {
         print(helpText());
         return kExitSuccess;
+    }
+    return emptyOutputName();
+}
+
+// An empty name, as an unset variable in a script gives, would stand for a name the command
+// chooses itself (decode's NAME.csv) or for the current folder.
+std::optional<int> CommandLine::emptyOutputName() const
+{
+    for (const QString &name : parser.optionNames()) {
+        const bool output = name == "o" || name == "output" || name == "out-dir";
+        if (output && parser.values(name).contains(QString()))
+            return usageError((name.size() == 1 ? "-" : "--") + name + " needs a name, not ''");
     }
     return std::nullopt;
 }
@@ -117,9 +147,7 @@ int unknownCommand(const QString &name)
     return kExitUsage;
 }
 
-} // namespace
-
-int runProgram(const QStringList &arguments, const std::vector<Command> &commands)
+int dispatch(const QStringList &arguments, const std::vector<Command> &commands)
 {
     const QString first = arguments.value(0);
     if (first.isEmpty()) {
@@ -140,4 +168,27 @@ int runProgram(const QStringList &arguments, const std::vector<Command> &command
     }
     const Command *command = findCommand(commands, first);
     return command ? command->run(arguments.mid(1)) : unknownCommand(first);
+}
+
+} // namespace
+
+int checkedStandardOutput(int status)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    report("standard output: " + qtText(conversionOutcomeText(ConversionOutcome::WriteFailed)));
+    return kExitFailure;
+}
+
+int runProgram(const QStringList &arguments, const std::vector<Command> &commands)
+{
+    return checkedStandardOutput(dispatch(arguments, commands));
+}
+
+QStringList programArguments(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << qtPath(argv[i]);
+    return arguments;
 }

@@ -23,15 +23,24 @@ constexpr char kProgramName[] = "quorvane-cli";
 void report(const QString &message);
 // The message as one line: a line break after '!' or ':' becomes a space, any other one ": ".
 QString oneLine(const QString &message);
-// Text for standard output, as UTF-8.
-void print(const QString &text);
+// Text for standard output, as UTF-8 (a path in it as its bytes); false when it could not all be
+// written.
+bool print(const QString &text);
+// The exit status of a run: `status`, or failure, reported, when what the run sent to standard
+// output could not all be written there (a full disk, a closed output).
+int checkedStandardOutput(int status);
+
+// True when `output` is the same file as one of `inputs`, through hard and symbolic links; then
+// "OUTPUT: Output file is an input file!" has been reported. Empty inputs are left out.
+bool outputIsAnInput(const QString &output, const QStringList &inputs);
 
 // "A, B, C" for at most `shown` names, then "... (N more)"; for messages that list what exists.
 QString listNames(const std::vector<QString> &names, int shown = 20);
 
 // The options of one command, parsed with QCommandLineParser. The command adds its options and
 // positional arguments, then calls parse(): when that gives a status the command is done
-// (its help was asked for, or the arguments were wrong and the usage error was reported).
+// (its help was asked for, or the arguments were wrong and the usage error was reported). An
+// empty -o, --output or --out-dir is wrong in every command.
 class CommandLine
 {
 public:
@@ -60,6 +69,8 @@ public:
     QStringList commaList(const QString &option) const;
 
 private:
+    std::optional<int> emptyOutputName() const;
+
     QString command;
 };
 
@@ -73,5 +84,7 @@ struct Command
 };
 
 // The program itself: dispatches to the command named first, and answers --help, --version and
-// "help COMMAND".
+// "help COMMAND"; the status is checked as checkedStandardOutput does.
 int runProgram(const QStringList &arguments, const std::vector<Command> &commands);
+// The arguments after the program's name, as qtPath reads them: a file name is any bytes.
+QStringList programArguments(int argc, char **argv);

@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "corestrings.h"
+#include "database/duplicates.h"
 
 DatabaseFile readDatabaseInput(const QString &path)
 {
@@ -25,6 +26,8 @@ DatabaseFile readDatabaseInput(const QString &path)
     if (!counts.isEmpty())
         report(counts.join(", ") + "; '" + kProgramName + " candb-from-dbc " + path +
                "' lists them");
+    for (const std::string &duplicate : duplicateDefinitions(file.candb))
+        report(path + ": " + qtText(duplicate));
     return file;
 }
 

@@ -1,7 +1,6 @@
 #include "dbccommand.h"
 
 #include "commandline.h"
-#include "conversion/conversionfiles.h"
 #include "corestrings.h"
 #include "database/databasefile.h"
 #include "files/replacingfile.h"
@@ -20,10 +19,8 @@ QString defaultCandbPath(const QString &dbcPath)
 // The whole document or nothing: an earlier file keeps its content when writing fails.
 bool writeDocument(const QString &path, const std::string &text)
 {
-    if (path == kStandardOutput) {
-        print(qtText(text));
-        return true;
-    }
+    if (path == kStandardOutput)
+        return print(qtText(text));
     ReplacingFile file;
     return file.open(nativePath(path)) && file.write(text.data(), text.size()) && file.commit();
 }
@@ -75,10 +72,8 @@ int runCandbFromDbc(const QStringList &arguments)
     const QString output =
         parser.isSet("output") ? parser.value("output") : defaultCandbPath(dbcPath);
 
-    if (sameFile(nativePath(output), nativePath(dbcPath))) {
-        report(output + ": the Candb file would replace the DBC file");
+    if (outputIsAnInput(output, {dbcPath}))
         return kExitFailure;
-    }
     const DbcFile input = readDbcFile(nativePath(dbcPath));
     if (!input.problem.empty()) {
         report(dbcPath + ": " + qtText(input.problem));
@@ -89,7 +84,9 @@ int runCandbFromDbc(const QStringList &arguments)
     for (const std::string &warning : input.conversion.warnings)
         report(qtText(warning));
     if (!writeDocument(output, input.conversion.document.dump(2) + '\n')) {
-        report(output + ": the file cannot be written");
+        // Standard output's failure is reported as the program ends, as every command's is.
+        if (output != kStandardOutput)
+            report(output + ": the file cannot be written");
         return kExitFailure;
     }
     if (!parser.isSet("quiet"))

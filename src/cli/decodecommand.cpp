@@ -6,10 +6,10 @@
 #include "conversion/decoderinputs.h"
 #include "corestrings.h"
 #include "databaseinput.h"
+#include "files/inputfile.h"
 #include "loginput.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -170,8 +170,8 @@ bool isInput(const QString &output, const DecodeTask &task, const QString &candb
 // folder or two tables would get one name: the request itself is wrong then.
 std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 {
-    const QFileInfo outDir(request.outDir);
-    if (!request.outDir.isEmpty() && outDir.exists() && !outDir.isDir()) {
+    const std::optional<PathStatus> outDir = pathStatus(nativePath(request.outDir));
+    if (!request.outDir.isEmpty() && outDir && !outDir->folder) {
         report(request.outDir + ": " + kOutputFolderNotCorrect);
         return std::nullopt;
     }
@@ -204,7 +204,7 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
     // A missing output folder is made, parents and all, once there is a table to put into it.
     const bool anyTaken = std::any_of(tasks.begin(), tasks.end(),
                                       [](const DecodeTask &task) { return !task.refused; });
-    if (anyTaken && !request.outDir.isEmpty() && !QDir().mkpath(request.outDir)) {
+    if (anyTaken && !request.outDir.isEmpty() && !makeFolders(nativePath(request.outDir))) {
         report(request.outDir + ": " + kOutputFolderNotCorrect);
         return std::nullopt;
     }
@@ -216,7 +216,7 @@ uint64_t bytesToRead(const std::vector<DecodeTask> &tasks, bool smart)
     uint64_t total = 0;
     for (const DecodeTask &task : tasks) {
         if (!task.refused)
-            total += uint64_t(QFileInfo(qtPath(task.input.readPath)).size());
+            total += uint64_t(pathStatus(task.input.readPath).value_or(PathStatus{}).size);
     }
     return smart ? 2 * total : total;
 }

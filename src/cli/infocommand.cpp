@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <optional>
 
 namespace {
@@ -194,6 +196,10 @@ std::optional<LogSummary> summarize(const QString &path)
         report(path + ": " + kLogNotCorrected);
         return std::nullopt;
     }
+    // The size is the file's the user gave, not the imported log's.
+    struct stat given;
+    if (input.temporary && ::stat(nativePath(path).c_str(), &given) == 0)
+        summary->fileSize = uint64_t(given.st_size);
     return summary;
 }
 

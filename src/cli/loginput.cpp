@@ -6,6 +6,11 @@
 #include "files/inputfile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,21 +21,42 @@ LogInput refused(const QString &problem)
     return input;
 }
 
+// A file without a name in the system's temporary folder, read and written through
+// /proc/self/fd; it is gone when its descriptor is closed. Nothing where the system or the
+// file system has no such files.
+std::shared_ptr<const int> unnamedTemporary()
+{
+#ifdef O_TMPFILE
+    const int descriptor = ::open(QFile::encodeName(QDir::tempPath()).constData(),
+                                  O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (descriptor >= 0)
+        return std::shared_ptr<const int>(new int(descriptor), [](const int *open) {
+            ::close(*open);
+            delete open;
+        });
+#endif
+    return nullptr;
+}
+
 // The temporary file is made in the system's folder for them, never beside the user's files.
 LogInput importedLogInput(const QString &path, LogTextFormat format)
 {
-    auto temporary = std::make_shared<QTemporaryFile>(QDir::tempPath() + "/quorvane-XXXXXX.qvl");
-    if (!temporary->open())
-        return refused("cannot make a temporary file in " + QDir::tempPath());
-    temporary->close(); // the import replaces it; its name stays ours until it is removed
-    const std::string readPath = nativePath(temporary->fileName());
-    const LogTextSummary summary = importLogText(nativePath(path), format, {}, readPath);
+    LogInput input;
+    if (const std::shared_ptr<const int> unnamed = unnamedTemporary()) {
+        input.readPath = "/proc/self/fd/" + std::to_string(*unnamed);
+        input.temporary = unnamed;
+    } else {
+        auto named = std::make_shared<QTemporaryFile>(QDir::tempPath() + "/quorvane-XXXXXX.qvl");
+        if (!named->open())
+            return refused("cannot make a temporary file in " + QDir::tempPath());
+        named->close(); // the import replaces it; its name stays ours until it is removed
+        input.readPath = nativePath(named->fileName());
+        input.temporary = named;
+    }
+    const LogTextSummary summary = importLogText(nativePath(path), format, {}, input.readPath);
     if (summary.outcome != ConversionOutcome::Finished)
         return refused(importProblemText(summary));
     reportSkippedLines(path, summary.skipped);
-    LogInput input;
-    input.readPath = readPath;
-    input.temporary = std::move(temporary);
     return input;
 }
 

@@ -3,7 +3,6 @@
 #include "log/logtextfiles.h"
 
 #include <QString>
-#include <QTemporaryFile>
 
 #include <memory>
 #include <string>
@@ -13,15 +12,16 @@ struct LogInput
 {
     std::string readPath; // the file the conversion reads, in the file system's encoding
     QString problem;      // why the log cannot be taken; empty when it is ready
-    // A log made from another format lives in a temporary file, removed with the last copy.
-    std::shared_ptr<QTemporaryFile> temporary;
+    // A log made from another format lives in a temporary file, gone with the last copy.
+    std::shared_ptr<const void> temporary;
 
     bool ready() const { return problem.isEmpty(); }
 };
 
 // Takes a log as the Decoder takes it: an existing file with ".qvl" in its path. A candump log
 // (".log") or an ASC file (".asc") is imported first into a temporary .qvl in the system's
-// temporary folder; the lines it skipped are reported.
+// temporary folder; the lines it skipped are reported. Where the system allows it (Linux) that
+// file never has a name, so that no run, however it ends, leaves it behind.
 LogInput prepareLogInput(const QString &path);
 
 // Why a log text could not be imported: the conversion's text, then the line for a malformed

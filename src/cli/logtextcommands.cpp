@@ -4,11 +4,9 @@
 #include "conversion/decoderinputs.h"
 #include "corestrings.h"
 #include "databaseinput.h"
+#include "files/inputfile.h"
 #include "log/logtextfiles.h"
 #include "loginput.h"
-
-#include <QDateTime>
-#include <QFileInfo>
 
 namespace {
 
@@ -86,12 +84,9 @@ int exportLog(const CommandLine &line, LogTextFormat format)
 {
     const QString logPath = line.parser.positionalArguments().first();
     const QString output = line.parser.value("output");
-    const std::string outputPath = nativePath(output);
     // Checked before a log text is imported, which the conversion then reads instead.
-    if (sameFile(outputPath, nativePath(logPath))) {
-        report(output + ": " + qtText(conversionOutcomeText(ConversionOutcome::OutputIsLog)));
+    if (outputIsAnInput(output, {logPath, line.parser.value("candb")}))
         return kExitFailure;
-    }
     const LogInput input = prepareLogInput(logPath);
     if (!input.ready()) {
         report(logPath + ": " + input.problem);
@@ -106,13 +101,13 @@ int exportLog(const CommandLine &line, LogTextFormat format)
 
     LogExportJob job;
     job.logPath = input.readPath;
-    job.outputPath = outputPath;
+    job.outputPath = nativePath(output);
     job.format = format;
     job.channel = line.parser.isSet("channel") ? coreText(line.parser.value("channel"))
                                                : defaultChannel(format);
     job.candb = candb ? &*candb : nullptr;
     // The log holds no date: the nearest is when the logger last wrote to it.
-    job.date = ascDate(QFileInfo(logPath).lastModified().toMSecsSinceEpoch());
+    job.date = ascDate(pathStatus(nativePath(logPath)).value_or(PathStatus{}).modifiedMillis);
     return reportWritten(line, logPath, exportLogText(job));
 }
 
@@ -133,6 +128,8 @@ int runExport(const QStringList &arguments)
         return *status;
     if (const std::optional<int> status = checkFiles(line, "log to export"))
         return *status;
+    if (line.parser.value("output") == "-")
+        return line.usageError("export writes a file: give its name with -o, not -");
     LogTextFormat format;
     if (const std::optional<int> status = chooseFormat(line, line.parser.value("output"), format))
         return *status;

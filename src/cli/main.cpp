@@ -6,5 +6,5 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(kProgramName);
-    return runProgram(QCoreApplication::arguments().mid(1), allCommands());
+    return runProgram(programArguments(argc, argv), allCommands());
 }

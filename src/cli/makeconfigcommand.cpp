@@ -5,9 +5,10 @@
 #include "config/configrules.h"
 #include "conversion/decoderinputs.h"
 #include "corestrings.h"
+#include "database/signalcodec.h"
 #include "databaseinput.h"
-
-#include <QFileInfo>
+#include "files/inputfile.h"
+#include "text/numbertext.h"
 
 #include <optional>
 
@@ -158,7 +159,20 @@ TriggerEntry triggerEntry(const QCommandLineParser &parser)
 // A folder, such as a card's mount point, gets the file under its usual name.
 QString outputFile(const QString &output)
 {
-    return QFileInfo(output).isDir() ? output + '/' + kConfigFileName : output;
+    const std::optional<PathStatus> status = pathStatus(nativePath(output));
+    return status && status->folder ? output + '/' + kConfigFileName : output;
+}
+
+// The logger compares raw counts: a value between two of them is said as the one it becomes.
+void reportStoredValue(const TriggerEntry &trigger, const Config &record)
+{
+    if (!trigger.signal)
+        return;
+    const int64_t raw = record.trigStm32.rawValue;
+    const QString stored = QString::number(physicalValue(trigger.chosen, raw), 'g', 15);
+    const QString given = qtText(trigger.valueText).trimmed();
+    if (stored != QString::number(*readDecimalNumber(trigger.valueText), 'g', 15))
+        report(QString("%1 is stored as raw count %2, i.e. %3").arg(given).arg(raw).arg(stored));
 }
 
 int writeConfig(const QString &path, const Config &record, bool quiet)
@@ -203,5 +217,8 @@ int runMakeConfig(const QStringList &arguments)
         report(qtText(message));
     if (!generation.ok())
         return kExitFailure;
+    if (outputIsAnInput(output, {parser.value("candb")}))
+        return kExitFailure;
+    reportStoredValue(request.trigger, generation.record);
     return writeConfig(output, generation.record, parser.isSet("quiet"));
 }

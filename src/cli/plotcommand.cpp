@@ -1,7 +1,6 @@
 #include "plotcommand.h"
 
 #include "commandline.h"
-#include "conversion/conversionfiles.h"
 #include "conversion/decoderinputs.h"
 #include "corestrings.h"
 #include "files/replacingfile.h"
@@ -163,10 +162,8 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
                TableReader &reader, const PlotRequest &request)
 {
     const std::string outputPath = nativePath(options.output);
-    if (sameFile(outputPath, nativePath(options.table))) {
-        report(options.output + ": " + kOutputIsInput);
+    if (outputIsAnInput(options.output, {options.table}))
         return kExitFailure;
-    }
     // Opened before the table is read, so that an image that cannot be made stops at once.
     ReplacingFile file;
     if (!file.open(outputPath)) {

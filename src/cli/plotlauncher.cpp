@@ -14,7 +14,7 @@ int startPlotProgram(const QStringList &arguments)
     const QString program = QCoreApplication::applicationDirPath() + '/' + kPlotProgramName;
     std::vector<QByteArray> words{QByteArray::fromStdString(nativePath(program))};
     for (const QString &argument : arguments)
-        words.push_back(argument.toLocal8Bit());
+        words.push_back(QByteArray::fromStdString(nativePath(argument)));
     std::vector<char *> argv;
     for (QByteArray &word : words)
         argv.push_back(word.data());

@@ -27,5 +27,6 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(previous);
     QCoreApplication::setApplicationName(kProgramName);
-    return runPlot(QCoreApplication::arguments().mid(1));
+    // The application took its own options out of argv.
+    return checkedStandardOutput(runPlot(programArguments(argc, argv)));
 }

@@ -41,8 +41,15 @@ QFont textFont(int pixels, bool bold = false)
     return font;
 }
 
+// Where `value` lies from `low` (0) to `high` (1). In halves, so that the span between two
+// finite values never overflows, even from -1e308 to 1e308.
+double fraction(double value, double low, double high)
+{
+    return (value / 2 - low / 2) / (high / 2 - low / 2);
+}
+
 // Round values for the ticks of an axis from `low` to `high`: steps of 1, 2 or 5 times a power
-// of ten, about `wanted` of them, and the decimals their labels need.
+// of ten, about `wanted` of them (at least two), and the decimals their labels need.
 struct Ticks
 {
     std::vector<double> values;
@@ -52,12 +59,14 @@ struct Ticks
 Ticks roundTicks(double low, double high, int wanted)
 {
     Ticks ticks;
-    const double rough = (high - low) / std::max(wanted, 1);
+    const double rough = (high / 2 - low / 2) / std::max(wanted, 2) * 2;
     if (!(rough > 0) || !std::isfinite(rough))
         return ticks;
     const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
     const double ratio = rough / magnitude;
-    const double step = magnitude * (ratio < 1.5 ? 1 : ratio < 3 ? 2 : ratio < 7 ? 5 : 10);
+    double step = magnitude * (ratio < 1.5 ? 1 : ratio < 3 ? 2 : ratio < 7 ? 5 : 10);
+    if (!std::isfinite(step)) // a round step past the largest double
+        step = magnitude;
     ticks.decimals = std::clamp(int(-std::floor(std::log10(step))), 0, 12);
     const int kMostTicks = 50;
     for (double k = std::ceil(low / step); k * step <= high && ticks.values.size() < kMostTicks;
@@ -98,7 +107,7 @@ public:
         if (constant())
             return box.center().y();
         const double usable = box.height() - 2 * kMarginInBox;
-        return box.bottom() - kMarginInBox - (value - low) / (high - low) * usable;
+        return box.bottom() - kMarginInBox - fraction(value, low, high) * usable;
     }
 
     double low = HUGE_VAL;
@@ -110,7 +119,7 @@ private:
 
 double timeX(double time, const TimeRange &range, const QRectF &box)
 {
-    return box.left() + (time - range.from) / (range.to - range.from) * box.width();
+    return box.left() + fraction(time, range.from, range.to) * box.width();
 }
 
 // Adds a point to a line; a level held over many pixel columns stays one segment.
@@ -264,6 +273,26 @@ QByteArray inPixels(QByteArray svg, QSize size)
     return svg;
 }
 
+// The text with U+FFFD for every character that XML does not allow even escaped: control
+// characters, which a table's header or a title may hold, and the non-characters U+FFFE, U+FFFF.
+QString xmlCharacters(QString text)
+{
+    for (QChar &c : text) {
+        const char16_t code = c.unicode();
+        if ((code < 0x20 && code != '\t' && code != '\n' && code != '\r') || code >= 0xFFFE)
+            c = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+PlotCaption svgCaption(const PlotCaption &caption)
+{
+    PlotCaption safe{xmlCharacters(caption.title), xmlCharacters(caption.note), {}};
+    for (const QString &name : caption.names)
+        safe.names.push_back(xmlCharacters(name));
+    return safe;
+}
+
 } // namespace
 
 PlotLayout::PlotLayout(QSize size, int bands)
@@ -341,9 +370,11 @@ QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const
     generator.setResolution(96);
     generator.setSize(layout.size());
     generator.setViewBox(QRect(QPoint(), layout.size()));
-    generator.setTitle(caption.title);
+    // The generator escapes the text it draws, but writes the title into <title> as it is.
+    const PlotCaption safe = svgCaption(caption);
+    generator.setTitle(safe.title.toHtmlEscaped());
     QPainter painter(&generator);
-    paintPlot(painter, layout, caption, plot);
+    paintPlot(painter, layout, safe, plot);
     painter.end();
     return inPixels(bytes, layout.size());
 }

@@ -226,7 +226,7 @@ std::string readMessage(const json &entry, const std::string &where,
         return where + ": " + keyProblem(entry, "id", wholeNumberFrom(0, kLargestMessageId));
     const std::string place = where + " (id " + std::to_string(id) + ")";
 
-    CandbMessage message{uint32_t(id), {}, {}};
+    CandbMessage message{uint32_t(id), {}, {}, where};
     int64_t dlc = 0;
     if (wholeKey(entry, "dlc", 0, kMaxMessageBytes, dlc))
         message.dlc = uint8_t(dlc);

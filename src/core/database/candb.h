@@ -28,6 +28,7 @@ struct CandbMessage
     // usable one.
     std::optional<uint8_t> dlc;
     std::vector<Signal> signalList; // in file order ("signals" is a Qt keyword)
+    std::string place; // as problems name it: message 3 (counted in an array) or its member name
 };
 
 // A whole Candb database, or the one reason it was refused: never a partial one.

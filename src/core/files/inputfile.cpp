@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 InputFile openInputFile(const std::string &path)
 {
@@ -42,6 +43,15 @@ bool isRegularFile(const std::string &path)
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+std::optional<PathStatus> pathStatus(const std::string &path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    const int64_t millis = int64_t(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    return PathStatus{S_ISDIR(info.st_mode), (long long)info.st_size, millis};
+}
+
 bool sameFile(const std::string &first, const std::string &second)
 {
     struct stat a, b;
@@ -77,4 +87,12 @@ InputBytes readInputFile(const std::string &path)
     ::close(file.descriptor);
     input.bytes.resize(input.problem.empty() ? filled : 0);
     return input;
+}
+
+bool makeFolders(const std::string &path)
+{
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    const std::optional<PathStatus> status = pathStatus(path);
+    return status && status->folder;
 }

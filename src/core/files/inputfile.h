@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 // The checks every file named as an input passes, with one set of words for its faults, whatever
@@ -26,6 +28,19 @@ std::string inputFileProblem(const std::string &path);
 
 // True when the path names a regular file.
 bool isRegularFile(const std::string &path);
+
+// What the file system says of a path, through links.
+struct PathStatus
+{
+    bool folder = false;
+    long long size = 0;         // in bytes
+    int64_t modifiedMillis = 0; // when last written, since 1970
+};
+// Nothing when the path names nothing.
+std::optional<PathStatus> pathStatus(const std::string &path);
+// Makes the folder and any missing folders above it, as `mkdir -p` does. False when it is still
+// no folder after that.
+bool makeFolders(const std::string &path);
 // True when both paths name one existing file, through any spelling, link or hard link.
 bool sameFile(const std::string &first, const std::string &second);
 

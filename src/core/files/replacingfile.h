@@ -3,14 +3,18 @@
 #include <cstddef>
 #include <string>
 
-// Writes a file so that a failed write never costs the user the file it was to replace.
+// Writes a file so that its name only ever holds a whole file, and a failed write never costs the
+// user the file it was to replace.
 //
-// An existing regular file keeps its content until its successor is completely written and
-// stored: the bytes go to a temporary file in the same folder, with the old file's permissions,
-// which takes the file's name only at commit. A new file is removed again when its writing fails.
-// Anything else (a device such as /dev/full, a pipe, a file with several hard links, a folder
-// where no temporary file can be made) is written in place as before: a device must never be
-// renamed over or removed, and a hard link would lose its other names' content.
+// Every regular file, new or replacing, is written as a file of its own in the same folder and
+// takes the name only at commit, in one step: readers and other runs see the earlier file or the
+// whole new one, never a part. Where the system allows it (Linux), that file has no name at all
+// while it is written, so a run killed at any moment leaves nothing behind; elsewhere it has a
+// short hidden name of its own, removed when the writing fails. A file with several hard links
+// is replaced under the name given: the other names keep the earlier content, which a failed
+// write must never cost either. The successor gets the old file's permissions and, where allowed,
+// its owner. Only what is not a regular file (a device such as /dev/null, a pipe) is written in
+// place: a device must never be renamed over or removed.
 class ReplacingFile
 {
 public:
@@ -25,29 +29,28 @@ public:
     // False when the bytes could not all be written.
     bool write(const void *data, size_t size);
     // Makes what was written the file's content and closes it. False when it could not all be
-    // stored, or the file no longer has its name (its folder was removed meanwhile); an earlier
-    // regular file then keeps its content.
+    // stored, or the file's folder is gone; an earlier file then keeps its content.
     bool commit();
-    // Closes without keeping what was written: an earlier regular file keeps its content, a new
-    // one is removed. A file written in place keeps what reached it.
+    // Closes without keeping what was written: an earlier file keeps its content and a new one
+    // never appears. A device or pipe written in place keeps what reached it.
     void discard();
 
 private:
     enum class Mode
     {
-        InPlace,   // the file itself, truncated
-        New,       // a file that did not exist
-        Temporary, // a temporary file that replaces `target` at commit
+        InPlace, // the file itself: a device or a pipe
+        Unnamed, // a file without a name, linked to `target` at commit
+        Hidden,  // a file named `temporary`, renamed to `target` at commit
     };
 
-    bool openNew(const std::string &path);
-    bool openTemporary(const std::string &realPath);
     bool openInPlace(const std::string &path);
+    bool openSuccessor(const std::string &finalPath);
+    bool giveName();
+    bool linkUnnamed();
     bool closeDescriptor();
-    bool stillNamed() const;
 
     int descriptor = -1;
     Mode mode = Mode::InPlace;
-    std::string target;    // the path written, or the file a temporary file replaces
-    std::string temporary; // in Mode::Temporary
+    std::string target;    // the path written, or the name the successor takes
+    std::string temporary; // in Mode::Hidden
 };

@@ -105,9 +105,16 @@ LogTextSummary importLogText(const std::string &textPath, LogTextFormat format,
         in, format, channel, [&writer](const LogFrame &frame) { return writer.add(frame); });
     LogTextSummary summary{ConversionOutcome::Finished, reading.error, reading.frames,
                            reading.skipped};
-    if (!reading.error.empty())
+    if (!reading.error.empty()) {
         summary.outcome = ConversionOutcome::LogReadFailed;
-    else if (reading.stopped || !writer.commit())
+    } else if (reading.frames == 0) {
+        // An empty log would look like a successful import of nothing.
+        summary.outcome = ConversionOutcome::LogReadFailed;
+        summary.problem = "no data frame in the file";
+        if (reading.skipped.total() > 0)
+            summary.problem += " (" + skippedText(reading.skipped) + ")";
+    } else if (reading.stopped || !writer.commit()) {
         summary.outcome = ConversionOutcome::WriteFailed;
+    }
     return summary; // a log not committed is discarded with the writer
 }

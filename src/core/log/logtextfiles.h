@@ -39,7 +39,8 @@ struct LogTextSummary
 LogTextSummary exportLogText(const LogExportJob &job);
 
 // Writes one log record per classic data frame of the text at `textPath` (a regular file) into
-// the .qvl at `logPath`, as readLogText reads them. A text with a malformed line, or one that
-// cannot be read to its end, writes nothing, and an earlier log of that name stays as it was.
+// the .qvl at `logPath`, as readLogText reads them. A text with a malformed line or without any
+// data frame, or one that cannot be read to its end, writes nothing, and an earlier log of that
+// name stays as it was.
 LogTextSummary importLogText(const std::string &textPath, LogTextFormat format,
                              const std::string &channel, const std::string &logPath);

@@ -105,6 +105,12 @@ TablePlot reduceTable(TableReader &reader, const PlotRequest &request)
     bool inRange = reduction.add(reader.time(), reader.row());
     while (inRange && reader.next())
         inRange = reduction.add(reader.time(), reader.row());
+    // A row later than the last row, with no end asked for: the time goes back further on, and
+    // reading on finds that line.
+    if (!inRange && !request.to) {
+        while (reader.next()) {
+        }
+    }
     // The row read last is the table's last row, or the first one past the range.
     if (!reader.error().empty()) {
         plot.error = reader.error();

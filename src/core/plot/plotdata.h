@@ -82,5 +82,6 @@ struct TablePlot
 };
 
 // Reads the rest of an opened table once, as far as the range reaches, and reduces it. Refuses a
-// faulty line, a range with no rows and a table whose rows all have one time.
+// faulty line (among those read: an end asked for stops the reading there), a range with no rows
+// and a table whose rows all have one time.
 TablePlot reduceTable(TableReader &reader, const PlotRequest &request);
