@@ -432,8 +432,8 @@ void TestConfigControls::dbcFileInTheCandbField_data()
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QStringList>("items");
     // Signals left out are counted only after a conversion.
-    QTest::newRow("multiplexed signal left out") << kMultiplexedDbc << QStringList{}
-                                                 << QStringList{"B_sig", "Mode"};
+    QTest::newRow("multiplexed signal left out")
+        << kMultiplexedDbc << QStringList{} << QStringList{"B_sig", "Mode"};
     QTest::newRow("refused by the DBC reader")
         << kBrokenDbc
         << QStringList{"Candb json not Valid\nline 2: expected ',' after the factor, found ';'"}

@@ -72,10 +72,11 @@ const QByteArray kSpeedGearDbc = "BO_ 291 Drive: 2 ECU\n"
                                  " SG_ Gear : 15|4@0+ (1,0) [0|0] \"\" Logger\n";
 const QByteArray kBrokenDbc = QByteArray(kSpeedGearDbc).replace("15|4", "15 4");
 // Beside it a message of multiplexed signals, two of which a Candb file cannot hold.
-const QByteArray kMultiplexedDbc = kSpeedGearDbc + "BO_ 100 Diag: 8 ECU\n"
-                                                   " SG_ Mode M : 0|8@1+ (1,0) [0|0] \"\" Logger\n"
-                                                   " SG_ Page1 m1 : 8|8@1+ (1,0) [0|0] \"\" Logger\n"
-                                                   " SG_ Page2 m2 : 8|8@1+ (1,0) [0|0] \"\" Logger\n";
+const QByteArray kMultiplexedDbc = kSpeedGearDbc +
+                                   "BO_ 100 Diag: 8 ECU\n"
+                                   " SG_ Mode M : 0|8@1+ (1,0) [0|0] \"\" Logger\n"
+                                   " SG_ Page1 m1 : 8|8@1+ (1,0) [0|0] \"\" Logger\n"
+                                   " SG_ Page2 m2 : 8|8@1+ (1,0) [0|0] \"\" Logger\n";
 
 // What the program writes on standard output while `run` runs.
 template <class Run> QByteArray standardOutputOf(Run run)
@@ -105,6 +106,8 @@ void DecoderWindowTest::initTestCase()
     QVERIFY(writeFile(dir.filePath("db.DBC"), kSpeedGearDbc));
     QVERIFY(writeFile(dir.filePath("broken.dbc"), kBrokenDbc));
     QVERIFY(writeFile(dir.filePath("diag.dbc"), kMultiplexedDbc));
+    for (const char *example : {"vehicle.qvl", "vehicle.json", "vehicle.dbc"})
+        QVERIFY(QFile::copy(QUORVANE_EXAMPLES_DIR "/" + QString(example), dir.filePath(example)));
     QVERIFY(writeLogFile(nativePath(dir.filePath("run.qvl")), speedGearFrames()));
     QVERIFY(QFile::copy(dir.filePath("run.qvl"), dir.filePath("run.log")));
     QVERIFY(QDir(dir.path()).mkpath("logs.qvl"));
@@ -241,8 +244,8 @@ void DecoderWindowTest::candbPath_data()
     QTest::newRow("DBC file its reader refuses")
         << "broken.dbc"
         << QStringList{"Candb json not Valid\nline 3: expected '|' after the start bit, found '4'"};
-    QTest::newRow("no such DBC file") << "none.dbc"
-                                      << QStringList{"Candb json not Valid\nno such file"};
+    QTest::newRow("no such DBC file")
+        << "none.dbc" << QStringList{"Candb json not Valid\nno such file"};
 }
 
 void DecoderWindowTest::candbPath()
@@ -362,24 +365,22 @@ void DecoderWindowTest::exampleDbcFileGivesTheTableOfItsCandbFile()
 {
     QFETCH(QString, frequency);
     QFETCH(bool, smart);
-    const QString log = QUORVANE_EXAMPLES_DIR "/vehicle.qvl";
-    const QString dbc = QUORVANE_EXAMPLES_DIR "/vehicle.dbc";
-    QStringList cliArguments{"decode", "--candb", dbc, "--freq", frequency, "--quiet",
-                             "-o", dir.filePath("cli.csv"), log};
+    QStringList cliArguments{"decode",  "--candb", "vehicle.dbc", "--freq",     frequency,
+                             "--quiet", "-o",      "cli.csv",     "vehicle.qvl"};
     if (smart)
         cliArguments << "--smart";
-    const CliRun cli = runCli(cliArguments);
+    const CliRun cli = runCli(cliArguments, dir.path());
     QCOMPARE(cli.status, 0);
     const QByteArray cliTable = readFile(dir.filePath("cli.csv"));
     QVERIFY(cliTable.startsWith("time,AccelPedal,AmbientTemp,"));
 
-    for (const QString &candb : {dbc, QString(QUORVANE_EXAMPLES_DIR "/vehicle.json")}) {
-        fill(log, candb, "out", "table.csv", frequency);
+    for (const char *candb : {"vehicle.dbc", "vehicle.json"}) {
+        fill("vehicle.qvl", candb, "out", "table.csv", frequency);
         widget<QCheckBox>("smart")->setChecked(smart);
         MessageBoxRecorder recorder;
         convert();
         QCOMPARE(recorder.texts(), QStringList{"Finish conversion!"});
-        QVERIFY2(readFile(outputFile()) == cliTable, qPrintable(candb));
+        QVERIFY2(readFile(outputFile()) == cliTable, candb);
     }
 }
 
@@ -392,10 +393,11 @@ void DecoderWindowTest::signalsLeftOutAreCountedAfterTheTable()
     const QString leftOut =
         QString("2 signals of %1 left out; 'quorvane-cli candb-from-dbc %1' lists them")
             .arg(dir.filePath("diag.dbc"));
-    QCOMPARE(recorder.messages(),
-             QList<ShownMessage>(
-                 {{QMessageBox::Information, "Finish", "Finish conversion!", QMessageBox::Ok, false},
-                  {QMessageBox::Warning, "Warning", leftOut, QMessageBox::Ok, false}}));
+    QCOMPARE(
+        recorder.messages(),
+        QList<ShownMessage>(
+            {{QMessageBox::Information, "Finish", "Finish conversion!", QMessageBox::Ok, false},
+             {QMessageBox::Warning, "Warning", leftOut, QMessageBox::Ok, false}}));
     QCOMPARE(readFile(outputFile()), QByteArray(kWorkedTable));
 
     // No table, no count.
