@@ -30,8 +30,6 @@ public:
     double time() const { return values[0]; }
     // The row's values, one per name.
     const double *row() const { return values.data() + 1; }
-    // The line last read, counted from 1 for the header.
-    uint64_t lineNumber() const { return line; }
     const std::string &error() const { return problem; }
 
     // The time of the table's last row, read from the end of the file without the rest. Nothing
