@@ -391,7 +391,7 @@ void DecoderWindowTest::signalsLeftOutAreCountedAfterTheTable()
     MessageBoxRecorder recorder;
     convert();
     const QString leftOut =
-        QString("2 signals of %1 left out; 'quorvane-cli candb-from-dbc %1' lists them")
+        QString("2 signals of %1 left out;\n'quorvane-cli candb-from-dbc %1' lists them")
             .arg(dir.filePath("diag.dbc"));
     QCOMPARE(
         recorder.messages(),

@@ -18,11 +18,12 @@ DatabaseFile loadCandbFile(const QString &path)
 
 void reportLeftOutSignals(const DatabaseFile &file, const QString &path)
 {
-    // The words of the command line's decode, which a user may know from there.
+    // The words of the command line's decode, which a user may know from there; the command on a
+    // line of its own, so that the box does not break it.
     const size_t leftOut = file.leftOut();
     if (leftOut > 0)
         showWarning(
-            QString("%1 signal%2 of %3 left out; 'quorvane-cli candb-from-dbc %3' lists them")
+            QString("%1 signal%2 of %3 left out;\n'quorvane-cli candb-from-dbc %3' lists them")
                 .arg(leftOut)
                 .arg(leftOut == 1 ? "" : "s", path));
 }
