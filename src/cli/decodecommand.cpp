@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -81,7 +82,9 @@ void addOptions(QCommandLineParser &parser)
         {"jobs", "Logs converted at the same time (default: the number of cores).", "N"},
         {"quiet", "No progress line and no closing lines; only problems are reported."},
         {{"o", "output"}, "The table of the one log; - writes it to standard output.", "OUT.csv"},
-        {"out-dir", "A folder for the tables of one or many logs: NAME.qvl gives DIR/NAME.csv.",
+        {"out-dir",
+         "A folder for the tables of one or many logs: NAME.qvl gives DIR/NAME.csv. A missing "
+         "folder is made.",
          "DIR"},
     });
     parser.addPositionalArgument(
@@ -163,11 +166,12 @@ bool isInput(const QString &output, const DecodeTask &task, const QString &candb
 }
 
 // The logs and their tables, every problem reported: a log that cannot be taken, or whose table
-// would be an input, is refused and the others go on. Nothing when the output folder does not
-// exist or two tables would get one name: the request itself is wrong then.
+// would be an input, is refused and the others go on. Nothing when the output folder is not a
+// folder or two tables would get one name: the request itself is wrong then.
 std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 {
-    if (!request.outDir.isEmpty() && !QDir(request.outDir).exists()) {
+    const QFileInfo outDir(request.outDir);
+    if (!request.outDir.isEmpty() && outDir.exists() && !outDir.isDir()) {
         report(request.outDir + ": " + kOutputFolderNotCorrect);
         return std::nullopt;
     }
@@ -197,6 +201,13 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
     }
     if (collision)
         return std::nullopt;
+    // A missing output folder is made, parents and all, once there is a table to put into it.
+    const bool anyTaken = std::any_of(tasks.begin(), tasks.end(),
+                                      [](const DecodeTask &task) { return !task.refused; });
+    if (anyTaken && !request.outDir.isEmpty() && !QDir().mkpath(request.outDir)) {
+        report(request.outDir + ": " + kOutputFolderNotCorrect);
+        return std::nullopt;
+    }
     return tasks;
 }
 
@@ -260,7 +271,15 @@ int reportTasks(const std::vector<DecodeTask> &tasks, bool quiet)
         } else if (summary.outcome != ConversionOutcome::Finished) {
             report(task.logPath + ": " + qtText(conversionOutcomeText(summary.outcome)));
             failed << task.logPath;
-        } else if (!quiet) {
+            continue;
+        }
+        if (summary.blankTail > 0)
+            report(QString("%1: warning: the log ends in %2 blank records (all bytes 0x00 or "
+                           "0xFF), as a card that lost power while writing does; the table "
+                           "holds them as frames")
+                       .arg(task.logPath)
+                       .arg(summary.blankTail));
+        if (!quiet) {
             report(QString("%1: %2 frames, %3 rows, %4 columns, %5 s")
                        .arg(task.logPath)
                        .arg(summary.frames)

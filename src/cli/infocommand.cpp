@@ -105,11 +105,14 @@ QString factsText(const QString &path, const LogSummary &summary)
     const QString partial = summary.partialBytes
                                 ? QString("%1 bytes at the end, not read").arg(summary.partialBytes)
                                 : QString("none");
-    const bool any = summary.records > 0;
+    const QString blankTail =
+        summary.blankTail ? QString("%1 records").arg(summary.blankTail) : QString("none");
+    const bool any = summary.records > summary.blankTail;
     const std::vector<QStringList> facts = {
         {"size", QString("%1 bytes").arg(summary.fileSize)},
         {"records", QString::number(summary.records)},
         {"partial record", partial},
+        {"blank tail", blankTail},
         {"first time", any ? seconds(summary.firstTime) + " s" : "-"},
         {"last time", any ? seconds(summary.lastTime) + " s" : "-"},
         {"duration", any ? seconds(summary.duration()) + " s" : "-"},
@@ -169,6 +172,7 @@ json summaryJson(const QString &path, const LogSummary &summary, const Descripti
             {"size", summary.fileSize},
             {"records", summary.records},
             {"partialRecordBytes", summary.partialBytes},
+            {"blankTailRecords", summary.blankTail},
             {"firstTimeMicros", summary.firstTime},
             {"lastTimeMicros", summary.lastTime},
             {"durationMicros", summary.duration()},

@@ -108,6 +108,7 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
 {
     LatestFrames latest(plan);
     StampUnwrapper unwrap;
+    BlankTail blankTail;
     const uint64_t logSize = log.size();
     uint64_t lastRow = 0;
     uint64_t frames = 0;
@@ -129,10 +130,12 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
                 updates.rowWritten((frame + 1) * kLogRecordSize, logSize);
             }
         }
+        blankTail.add(batch.data(), count);
         frames += count;
         summary.frames = frames;
         updates.batchDone(count);
     }
+    summary.blankTail = blankTail.records();
     updates.passEnded();
     if (!readWhole(log, frames))
         return ConversionOutcome::LogReadFailed;

@@ -67,6 +67,7 @@ struct ConversionSummary
     uint64_t frames = 0;
     uint64_t rows = 0;
     size_t columns = 0;
+    uint64_t blankTail = 0; // blank records at the end of the log, counted among the frames
 };
 
 // Converts the log into the output table: a row whenever a frame's time has reached the last

@@ -40,6 +40,21 @@ private:
     std::unordered_map<uint32_t, uint64_t> others;
 };
 
+// The earliest and the latest of the times included so far; 0 and 0 before the first.
+struct TimeSpan
+{
+    uint64_t earliest = 0;
+    uint64_t latest = 0;
+    bool empty = true;
+
+    void include(uint64_t time)
+    {
+        earliest = empty ? time : std::min(earliest, time);
+        latest = empty ? time : std::max(latest, time);
+        empty = false;
+    }
+};
+
 } // namespace
 
 std::optional<LogSummary> summarizeLog(const std::string &path)
@@ -54,21 +69,28 @@ std::optional<LogSummary> summarizeLog(const std::string &path)
 
     IdentifierCounter counter;
     StampUnwrapper unwrap;
+    BlankTail blankTail;
+    TimeSpan seen;
+    TimeSpan beforeBlank; // the span up to the last record that is not blank
     std::vector<CAN_FIFOMailBox_TypeDef> batch(4096);
     uint64_t previous = 0;
     while (const size_t count = log->read(batch.data(), batch.size())) {
         for (size_t i = 0; i < count; ++i) {
             const uint64_t time = unwrap(batch[i].RDTR);
-            if (summary.records + i == 0)
-                summary.firstTime = time;
-            else if (time < previous)
+            if (summary.records + i > 0 && time < previous)
                 ++summary.outOfOrder;
             previous = time;
+            seen.include(time);
+            if (!isBlankRecord(batch[i]))
+                beforeBlank = seen;
             counter.count(mailboxId(batch[i]));
         }
+        blankTail.add(batch.data(), count);
         summary.records += count;
     }
-    summary.lastTime = previous;
+    summary.firstTime = beforeBlank.earliest;
+    summary.lastTime = beforeBlank.latest;
+    summary.blankTail = blankTail.records();
     summary.wraps = unwrap.wraps();
     summary.identifiers = counter.sorted();
     summary.readFailed = log->failed();
