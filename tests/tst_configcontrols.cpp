@@ -28,13 +28,6 @@ const char *const kThreeSignals = R"({"messages": [
     {"signals": [
         {"name": "0_no_id", "startbit": 0, "bitlength": 8, "scaling": 1, "offset": 0, "signed": false}]}]})";
 
-// A DBC file whose multiplexed signal Page1 a Candb file cannot hold, and one refused in line 2.
-const QByteArray kMultiplexedDbc = "BO_ 256 Body: 8 ECU\n"
-                                   " SG_ B_sig : 0|8@1+ (1,0) [0|0] \"\" Logger\n"
-                                   " SG_ Mode M : 8|8@1+ (1,0) [0|0] \"\" Logger\n"
-                                   " SG_ Page1 m1 : 16|8@1+ (1,0) [0|0] \"\" Logger\n";
-const QByteArray kBrokenDbc = "BO_ 256 Body: 8 ECU\n SG_ B_sig : 0|8@1+ (1;0) [0|0] \"\" Logger\n";
-
 auto fieldsOf(const Signal &sig)
 {
     return std::tie(sig.ID, sig.name, sig.DLC, sig.start_bit, sig.msb, sig.lsb, sig.size,
@@ -76,8 +69,6 @@ private slots:
     void malformedCandbKeepsTheEarlierList();
     void candbWithoutSignalsSelectsNone();
     void exampleDbcFileListsWhatItsCandbFileLists();
-    void dbcFileInTheCandbField_data();
-    void dbcFileInTheCandbField();
     void operationSetsTheComparisonCode();
 
 private:
@@ -90,7 +81,7 @@ private:
     {
         return child<QWidget>(*window, panel)->isVisibleTo(window.get());
     }
-    QStringList clickSig(const QByteArray &candb, const char *extension = "json");
+    QStringList clickSig(const QByteArray &candb);
 
     std::unique_ptr<QTemporaryDir> folder;
     std::unique_ptr<MainWindow> window;
@@ -122,10 +113,10 @@ void TestConfigControls::click(const char *button)
 }
 
 // Writes `candb` to a fresh file, names it in the Candb field and clicks "Sig".
-QStringList TestConfigControls::clickSig(const QByteArray &candb, const char *extension)
+QStringList TestConfigControls::clickSig(const QByteArray &candb)
 {
     static int files = 0;
-    const QString path = folder->filePath(QString("db%1.%2").arg(++files).arg(extension));
+    const QString path = folder->filePath(QString("db%1.json").arg(++files));
     if (!writeFile(path, candb))
         return {"could not write " + path};
     setText("dbcpath", path);
@@ -407,6 +398,7 @@ void TestConfigControls::candbWithoutSignalsSelectsNone()
     QVERIFY(box("TrigSig")->isChecked());
 }
 
+// The example's Candb file and its DBC file list the same signals, each described alike.
 void TestConfigControls::exampleDbcFileListsWhatItsCandbFileLists()
 {
     setText("dbcpath", QUORVANE_EXAMPLES_DIR "/vehicle.json");
@@ -424,31 +416,6 @@ void TestConfigControls::exampleDbcFileListsWhatItsCandbFileLists()
     for (const auto &[name, sig] : candbSignals)
         QVERIFY2(mp.count(name) && fieldsOf(mp.at(name)) == fieldsOf(sig), name.c_str());
     QCOMPARE(QString::fromStdString(selTrigSig.name), QString("AccelPedal"));
-}
-
-void TestConfigControls::dbcFileInTheCandbField_data()
-{
-    QTest::addColumn<QByteArray>("dbc");
-    QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<QStringList>("items");
-    // Signals left out are counted only after a conversion.
-    QTest::newRow("multiplexed signal left out")
-        << kMultiplexedDbc << QStringList{} << QStringList{"B_sig", "Mode"};
-    QTest::newRow("refused by the DBC reader")
-        << kBrokenDbc
-        << QStringList{"Candb json not Valid\nline 2: expected ',' after the factor, found ';'"}
-        << QStringList{"A_sig", "A_sig", "B_sig", "C_sig"};
-}
-
-void TestConfigControls::dbcFileInTheCandbField()
-{
-    QFETCH(QByteArray, dbc);
-    QFETCH(QStringList, boxes);
-    QFETCH(QStringList, items);
-    clickSig(kThreeSignals);
-    QCOMPARE(clickSig(dbc, "dbc"), boxes);
-    QCOMPARE(itemsOf(signalList()), items);
-    QCOMPARE(box("TrigSig")->isChecked(), boxes.isEmpty());
 }
 
 void TestConfigControls::operationSetsTheComparisonCode()
