@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -26,6 +27,12 @@ const char *const kThreeSignals = R"({"messages": [
         {"name": "A_sig", "startbit": 16, "bitlength": 4, "scaling": 1, "offset": 0, "signed": false}]},
     {"signals": [
         {"name": "0_no_id", "startbit": 0, "bitlength": 8, "scaling": 1, "offset": 0, "signed": false}]}]})";
+
+auto fieldsOf(const Signal &sig)
+{
+    return std::tie(sig.ID, sig.name, sig.DLC, sig.start_bit, sig.msb, sig.lsb, sig.size,
+                    sig.is_signed, sig.factor, sig.offset, sig.is_little_endian);
+}
 
 QStringList itemsOf(const QComboBox *list)
 {
@@ -61,6 +68,7 @@ private slots:
     void clickThatClearsSigStillReadsTheList();
     void malformedCandbKeepsTheEarlierList();
     void candbWithoutSignalsSelectsNone();
+    void exampleDbcFileListsWhatItsCandbFileLists();
     void operationSetsTheComparisonCode();
 
 private:
@@ -388,6 +396,26 @@ void TestConfigControls::candbWithoutSignalsSelectsNone()
     QVERIFY(selTrigSig.name.empty());
     QCOMPARE(selTrigSig.ID, 0u);
     QVERIFY(box("TrigSig")->isChecked());
+}
+
+// The example's Candb file and its DBC file list the same signals, each described alike.
+void TestConfigControls::exampleDbcFileListsWhatItsCandbFileLists()
+{
+    setText("dbcpath", QUORVANE_EXAMPLES_DIR "/vehicle.json");
+    click("TrigSig");
+    const QStringList candbItems = itemsOf(signalList());
+    const std::map<std::string, Signal> candbSignals = mp;
+    QCOMPARE(candbItems.size(), 32);
+
+    setText("dbcpath", QUORVANE_EXAMPLES_DIR "/vehicle.dbc");
+    MessageBoxRecorder boxes;
+    click("TrigSig");
+    QCOMPARE(boxes.texts(), QStringList{});
+    QCOMPARE(itemsOf(signalList()), candbItems);
+    QCOMPARE(mp.size(), candbSignals.size());
+    for (const auto &[name, sig] : candbSignals)
+        QVERIFY2(mp.count(name) && fieldsOf(mp.at(name)) == fieldsOf(sig), name.c_str());
+    QCOMPARE(QString::fromStdString(selTrigSig.name), QString("AccelPedal"));
 }
 
 void TestConfigControls::operationSetsTheComparisonCode()

@@ -1,4 +1,5 @@
 #include "candecoder.h"
+#include "clirun.h"
 #include "decodertesting.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
@@ -50,6 +51,9 @@ private slots:
     void sameTableUnderAGermanLocale();
     void pathsOutsideLatin1();
     void candbRefusedByTheReader();
+    void exampleDbcFileGivesTheTableOfItsCandbFile_data();
+    void exampleDbcFileGivesTheTableOfItsCandbFile();
+    void signalsLeftOutAreCountedAfterTheTable();
     void outputThatIsAnInput_data();
     void outputThatIsAnInput();
     void logThatCannotBeRead();
@@ -61,6 +65,18 @@ namespace {
 
 const char *const kWorkedTable =
     "time,Gear,Speed\n0.120000,4.000000,200.000000\n0.230000,7.000000,300.000000\n";
+
+// kSpeedGearCandb as a DBC file, and the same with a broken start bit in its third line.
+const QByteArray kSpeedGearDbc = "BO_ 291 Drive: 2 ECU\n"
+                                 " SG_ Speed : 0|16@1+ (0.01,0) [0|0] \"\" Logger\n"
+                                 " SG_ Gear : 15|4@0+ (1,0) [0|0] \"\" Logger\n";
+const QByteArray kBrokenDbc = QByteArray(kSpeedGearDbc).replace("15|4", "15 4");
+// Beside it a message of multiplexed signals, two of which a Candb file cannot hold.
+const QByteArray kMultiplexedDbc = kSpeedGearDbc +
+                                   "BO_ 100 Diag: 8 ECU\n"
+                                   " SG_ Mode M : 0|8@1+ (1,0) [0|0] \"\" Logger\n"
+                                   " SG_ Page1 m1 : 8|8@1+ (1,0) [0|0] \"\" Logger\n"
+                                   " SG_ Page2 m2 : 8|8@1+ (1,0) [0|0] \"\" Logger\n";
 
 // What the program writes on standard output while `run` runs.
 template <class Run> QByteArray standardOutputOf(Run run)
@@ -87,6 +103,11 @@ void DecoderWindowTest::initTestCase()
     QVERIFY(writeFile(dir.filePath("db.json"), kSpeedGearCandb));
     QVERIFY(writeFile(dir.filePath("db.JSON"), kSpeedGearCandb));
     QVERIFY(writeFile(dir.filePath("db.json.old"), kSpeedGearCandb));
+    QVERIFY(writeFile(dir.filePath("db.DBC"), kSpeedGearDbc));
+    QVERIFY(writeFile(dir.filePath("broken.dbc"), kBrokenDbc));
+    QVERIFY(writeFile(dir.filePath("diag.dbc"), kMultiplexedDbc));
+    for (const char *example : {"vehicle.qvl", "vehicle.json", "vehicle.dbc"})
+        QVERIFY(QFile::copy(QUORVANE_EXAMPLES_DIR "/" + QString(example), dir.filePath(example)));
     QVERIFY(writeLogFile(nativePath(dir.filePath("run.qvl")), speedGearFrames()));
     QVERIFY(QFile::copy(dir.filePath("run.qvl"), dir.filePath("run.log")));
     QVERIFY(QDir(dir.path()).mkpath("logs.qvl"));
@@ -219,6 +240,12 @@ void DecoderWindowTest::candbPath_data()
     QTest::newRow(".JSON in upper case") << "db.JSON" << QStringList{"Candb json not Valid"};
     QTest::newRow("db.json.old") << "db.json.old" << QStringList{"Finish conversion!"};
     QTest::newRow("no such file") << "none.json" << QStringList{"Candb json not Valid"};
+    QTest::newRow("DBC file, .DBC in upper case") << "db.DBC" << QStringList{"Finish conversion!"};
+    QTest::newRow("DBC file its reader refuses")
+        << "broken.dbc"
+        << QStringList{"Candb json not Valid\nline 3: expected '|' after the start bit, found '4'"};
+    QTest::newRow("no such DBC file")
+        << "none.dbc" << QStringList{"Candb json not Valid\nno such file"};
 }
 
 void DecoderWindowTest::candbPath()
@@ -229,6 +256,10 @@ void DecoderWindowTest::candbPath()
     MessageBoxRecorder recorder;
     convert();
     QCOMPARE(recorder.texts(), boxes);
+    if (boxes.first() == "Finish conversion!")
+        QCOMPARE(readFile(outputFile()), QByteArray(kWorkedTable));
+    else
+        QVERIFY(!QFile::exists(outputFile()));
 }
 
 void DecoderWindowTest::finishedRun()
@@ -318,6 +349,62 @@ void DecoderWindowTest::candbRefusedByTheReader()
     QCOMPARE(recorder.texts().size(), 1);
     QVERIFY(recorder.texts().first().startsWith("Candb json not Valid\n"));
     QCOMPARE(readFile(outputFile()), QByteArray("earlier table"));
+}
+
+void DecoderWindowTest::exampleDbcFileGivesTheTableOfItsCandbFile_data()
+{
+    QTest::addColumn<QString>("frequency");
+    QTest::addColumn<bool>("smart");
+    QTest::newRow("100 Hz") << "100" << false;
+    QTest::newRow("smart at 7 Hz") << "7" << true;
+}
+
+// The same table from the example's Candb file and its DBC file, and the one the command line
+// writes from the DBC file.
+void DecoderWindowTest::exampleDbcFileGivesTheTableOfItsCandbFile()
+{
+    QFETCH(QString, frequency);
+    QFETCH(bool, smart);
+    QStringList cliArguments{"decode",  "--candb", "vehicle.dbc", "--freq",     frequency,
+                             "--quiet", "-o",      "cli.csv",     "vehicle.qvl"};
+    if (smart)
+        cliArguments << "--smart";
+    const CliRun cli = runCli(cliArguments, dir.path());
+    QCOMPARE(cli.status, 0);
+    const QByteArray cliTable = readFile(dir.filePath("cli.csv"));
+    QVERIFY(cliTable.startsWith("time,AccelPedal,AmbientTemp,"));
+
+    for (const char *candb : {"vehicle.dbc", "vehicle.json"}) {
+        fill("vehicle.qvl", candb, "out", "table.csv", frequency);
+        widget<QCheckBox>("smart")->setChecked(smart);
+        MessageBoxRecorder recorder;
+        convert();
+        QCOMPARE(recorder.texts(), QStringList{"Finish conversion!"});
+        QVERIFY2(readFile(outputFile()) == cliTable, candb);
+    }
+}
+
+void DecoderWindowTest::signalsLeftOutAreCountedAfterTheTable()
+{
+    fill("run.qvl", "diag.dbc", "out", "table.csv");
+    widget<QCheckBox>("smart")->setChecked(true); // no column for Diag, which the log lacks
+    MessageBoxRecorder recorder;
+    convert();
+    const QString leftOut =
+        QString("2 signals of %1 left out;\n'quorvane-cli candb-from-dbc %1' lists them")
+            .arg(dir.filePath("diag.dbc"));
+    QCOMPARE(
+        recorder.messages(),
+        QList<ShownMessage>(
+            {{QMessageBox::Information, "Finish", "Finish conversion!", QMessageBox::Ok, false},
+             {QMessageBox::Warning, "Warning", leftOut, QMessageBox::Ok, false}}));
+    QCOMPARE(readFile(outputFile()), QByteArray(kWorkedTable));
+
+    // No table, no count.
+    recorder.clear();
+    setField("FIleName", "");
+    convert();
+    QCOMPARE(recorder.texts(), QStringList{"Output file name not set!"});
 }
 
 void DecoderWindowTest::outputThatIsAnInput_data()

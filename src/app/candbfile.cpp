@@ -1,7 +1,6 @@
 #include "candbfile.h"
 
 #include "corestrings.h"
-#include "database/databasefile.h"
 #include "messageboxes.h"
 
 void reportInvalidCandb(const QString &problem)
@@ -9,10 +8,22 @@ void reportInvalidCandb(const QString &problem)
     showError(qtText(invalidCandbText(coreText(problem))));
 }
 
-std::optional<nlohmann::json> loadCandbFile(const QString &path)
+DatabaseFile loadCandbFile(const QString &path)
 {
-    DatabaseFile file = readCandbFile(nativePath(path));
+    DatabaseFile file = readCandbOrDbcFile(nativePath(path));
     if (!file.ok())
         reportInvalidCandb(qtText(file.problem));
-    return std::move(file.document);
+    return file;
+}
+
+void reportLeftOutSignals(const DatabaseFile &file, const QString &path)
+{
+    // The words of the command line's decode, which a user may know from there; the command on a
+    // line of its own, so that the box does not break it.
+    const size_t leftOut = file.leftOut();
+    if (leftOut > 0)
+        showWarning(
+            QString("%1 signal%2 of %3 left out;\n'quorvane-cli candb-from-dbc %3' lists them")
+                .arg(leftOut)
+                .arg(leftOut == 1 ? "" : "s", path));
 }

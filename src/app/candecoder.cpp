@@ -30,16 +30,16 @@ int64_t get_raw_value(const std::vector<uint8_t> &msg, std::list<Signal>::iterat
 
 // ---- decoder -------------------------------------------------------------------------------
 
-void test(json jsonObject, Ui::MainWindow *ui)
+bool test(json jsonObject, Ui::MainWindow *ui)
 {
     const Candb candb = readCandb(jsonObject);
     if (!candb.ok()) {
         reportInvalidCandb(QString::fromStdString(candb.error));
-        return;
+        return false;
     }
     const std::optional<ConversionJob> job = checkDecoderArea(ui);
     if (!job)
-        return;
+        return false;
 
     // Disabled for the whole run: the window stays live, and a second click must not start a
     // conversion inside this one.
@@ -60,6 +60,7 @@ void test(json jsonObject, Ui::MainWindow *ui)
     ui->Convert->setEnabled(true);
     bar->setValue(0);
     reportConversion(outcome);
+    return outcome == ConversionOutcome::Finished;
 }
 
 // ---- configurator --------------------------------------------------------------------------

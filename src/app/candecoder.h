@@ -35,7 +35,8 @@ int64_t get_raw_value(const std::vector<uint8_t> &msg, std::list<Signal>::iterat
 
 // Fills comboBox and mp from a Candb file and selects the first signal.
 void GenerateList(json jsonObject, Ui::MainWindow *ui);
-// The Decoder: checks the Decoder area, converts the log and reports the result.
-void test(json jsonObject, Ui::MainWindow *ui);
+// The Decoder: checks the Decoder area, converts the log and reports the result. True when the
+// table was written to its end, so that the caller may add what it knows about the database.
+bool test(json jsonObject, Ui::MainWindow *ui);
 // The Configurator: checks the Configurator area, fills canSet and writes config.qvc.
 void configurator(Ui::MainWindow *ui);

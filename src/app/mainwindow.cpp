@@ -163,8 +163,12 @@ void MainWindow::on_FIleName_textChanged()
 
 void MainWindow::on_Convert_clicked()
 {
-    if (std::optional<json> candb = loadCandbFile(dbcstr))
-        test(*candb, ui);
+    // The field stays editable while the conversion runs.
+    const QString candbPath = dbcstr;
+    const DatabaseFile candb = loadCandbFile(candbPath);
+    // Signals left out are named only once their table is there without them.
+    if (candb.ok() && test(*candb.document, ui))
+        reportLeftOutSignals(candb, candbPath);
 }
 
 // ---- configurator --------------------------------------------------------------------------
@@ -202,8 +206,8 @@ void MainWindow::on_TrigSig_clicked()
     ui->TrigID->setChecked(false);
     ui->TrigAlways->setChecked(false);
     dbcstr = ui->dbcpath->toPlainText();
-    if (std::optional<json> candb = loadCandbFile(dbcstr)) {
-        GenerateList(*candb, ui);
+    if (const DatabaseFile candb = loadCandbFile(dbcstr); candb.ok()) {
+        GenerateList(*candb.document, ui);
     } else {
         ui->TrigSigW->setVisible(false);
         ui->TrigSig->setChecked(false);

@@ -11,3 +11,8 @@ void showFinished(const QString &text)
 {
     QMessageBox::information(nullptr, "Finish", text, QMessageBox::Ok, QMessageBox::NoButton);
 }
+
+void showWarning(const QString &text)
+{
+    QMessageBox::warning(nullptr, "Warning", text, QMessageBox::Ok, QMessageBox::NoButton);
+}

@@ -13,6 +13,19 @@ DatabaseFile refused(std::string problem)
     return file;
 }
 
+DatabaseFile convertedDbcFile(const std::string &path)
+{
+    DbcFile dbc = readDbcFile(path);
+    if (!dbc.problem.empty())
+        return refused(dbc.problem);
+    DatabaseFile file;
+    file.document = nlohmann::json(dbc.conversion.document);
+    file.candb = readCandb(*file.document);
+    file.warnings = std::move(dbc.conversion.warnings);
+    file.deviations = std::move(dbc.conversion.deviations);
+    return file;
+}
+
 } // namespace
 
 bool isDbcPath(const std::string &path)
@@ -62,22 +75,16 @@ DbcFile readDbcFile(const std::string &path)
     return file;
 }
 
+DatabaseFile readCandbOrDbcFile(const std::string &path)
+{
+    return isDbcPath(path) ? convertedDbcFile(path) : readCandbFile(path);
+}
+
 DatabaseFile readDatabaseFile(const std::string &path)
 {
-    if (!isDbcPath(path)) {
-        // Here a missing file is named as such, as it is for every other kind of input.
-        const std::string problem = inputFileProblem(path);
-        return problem == kNoSuchFile ? refused(problem) : readCandbFile(path);
-    }
-    DbcFile dbc = readDbcFile(path);
-    if (!dbc.problem.empty())
-        return refused(dbc.problem);
-    DatabaseFile file;
-    file.document = nlohmann::json(dbc.conversion.document);
-    file.candb = readCandb(*file.document);
-    file.warnings = std::move(dbc.conversion.warnings);
-    file.deviations = std::move(dbc.conversion.deviations);
-    return file;
+    // Here a missing file is named as such, as it is for every other kind of input.
+    const std::string problem = inputFileProblem(path);
+    return problem == kNoSuchFile ? refused(problem) : readCandbOrDbcFile(path);
 }
 
 std::string invalidCandbText(const std::string &problem)

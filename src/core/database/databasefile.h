@@ -38,7 +38,10 @@ bool isDbcPath(const std::string &path);
 // A Candb file as the window takes it: a regular file with ".json" in its path whose text the
 // Candb reader accepts. A path that names no file or lacks ".json" is refused without a problem.
 DatabaseFile readCandbFile(const std::string &path);
-// A Candb or a DBC file, chosen by the file's name; a missing file's problem is kNoSuchFile.
+// A Candb or a DBC file, chosen by the file's name, as the window takes it: a Candb file as
+// readCandbFile reads it, a DBC file through the DBC reader.
+DatabaseFile readCandbOrDbcFile(const std::string &path);
+// The same as the command line takes it, where a missing file's problem is kNoSuchFile.
 DatabaseFile readDatabaseFile(const std::string &path);
 
 // A DBC file converted, or why it could not be read (its conversion's error when it was).
