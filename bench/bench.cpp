@@ -3,13 +3,15 @@
 // own inputs, converts each workload a few times, each time in a fresh process, and prints the
 // medians.
 //
-//     quorvane_bench [--reps N] [--dir FOLDER] [--only W1,W2,W2win,W3,W4,W5] [--smart 0|1]
-//                    [--w1-seconds S] [--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--keep]
+//     quorvane_bench [--reps N] [--dir FOLDER] [--only W1,W2,W2win,W3,W4,W5,W6] [--smart 0|1]
+//                    [--w1-seconds S] [--w2-seconds S] [--w4-mb MB] [--w5-seconds S]
+//                    [--w6-mb MB] [--keep]
 
 #include "childwork.h"
 #include "conversion/decoderinputs.h"
 #include "measure.h"
 #include "traffic.h"
+#include "viewwork.h"
 
 #include <algorithm>
 #include <chrono>
@@ -44,6 +46,7 @@ struct Options
     double w2Seconds = 120;
     double w4Megabytes = 1000;
     double w5Seconds = 60;
+    double w6Megabytes = 1000;
     bool keep = false;
 };
 
@@ -293,6 +296,101 @@ BatchResult measureBatch(const std::vector<std::string> &logs, const std::string
     return result;
 }
 
+// W6: a viewer on a long log. The figures of each run; medians and ranges over the runs.
+struct ViewResult
+{
+    bool ok = false;
+    double inMB = 0;
+    unsigned long long records = 0, values = 0, plotted = 0;
+    std::vector<double> index, read, addWorst, addMedian, redrawWorst, perValue;
+    std::vector<std::pair<double, std::vector<double>>> levels; // span, worst ms of each run
+};
+
+// The plot's width in the viewer, in pixel columns.
+constexpr int kViewPixels = 1600;
+
+bool measureViewRun(const std::string &candb, const std::string &log, ViewResult &result,
+                    bool counted)
+{
+    ::sync();
+    const double readSeconds = readFloorSeconds(log);
+    const ChildRun run = runThisProgram({"--view", candb, log, std::to_string(kViewPixels)});
+    std::istringstream output(run.output);
+    double index = 0, addWorst = 0, addMedian = 0, redraw = 0, perValue = 0;
+    if (!run.ok || !(output >> index >> result.records >> addWorst >> addMedian >> redraw >>
+                     perValue >> result.values >> result.plotted))
+        return false;
+    if (!counted)
+        return true;
+    result.index.push_back(index);
+    result.read.push_back(readSeconds);
+    result.addWorst.push_back(addWorst);
+    result.addMedian.push_back(addMedian);
+    result.redrawWorst.push_back(redraw);
+    result.perValue.push_back(perValue);
+    double span = 0, ms = 0;
+    for (size_t level = 0; output >> span >> ms; ++level) {
+        if (result.levels.size() <= level)
+            result.levels.push_back({span, {}});
+        result.levels[level].second.push_back(ms);
+    }
+    return true;
+}
+
+ViewResult measureViewer(const std::string &candb, const std::string &log, const Options &options)
+{
+    ViewResult result;
+    result.inMB = double(fileSize(log)) / 1e6;
+    for (int rep = -1; rep < options.reps; ++rep) {
+        std::fprintf(stderr, "W6 run %d of %d%s\n", rep + 1, options.reps,
+                     rep < 0 ? " (not counted)" : "");
+        if (!measureViewRun(candb, log, result, rep >= 0))
+            return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+std::string rangeText(const std::vector<double> &values, const char *format)
+{
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    char text[64];
+    std::snprintf(text, sizeof text, format, *low, *high);
+    return text;
+}
+
+void printViewing(const ViewResult &r)
+{
+    std::printf("W6: %.1f MB, %llu records; %llu signals plotted, %llu values; medians of %zu "
+                "runs [fastest .. slowest]\n",
+                r.inMB, r.records, r.plotted, r.values, r.index.size());
+    std::printf("  index pass %.3f s %s, R %.3f s %s\n", median(r.index),
+                rangeText(r.index, "[%.3f .. %.3f]").c_str(), median(r.read),
+                rangeText(r.read, "[%.3f .. %.3f]").c_str());
+    std::printf("  adding a signal: median %.3f s, slowest of the %llu %.3f s %s\n",
+                median(r.addMedian), r.plotted, median(r.addWorst),
+                rangeText(r.addWorst, "[%.3f .. %.3f]").c_str());
+    std::printf("  redraw of %llu signals at %d px, slowest window of each zoom level, ms:\n",
+                r.plotted, kViewPixels);
+    for (const auto &[span, ms] : r.levels)
+        std::printf("    %12.4f s  %7.3f %s\n", span, median(ms),
+                    rangeText(ms, "[%.3f .. %.3f]").c_str());
+}
+
+void printViewingTargets(const ViewResult &r)
+{
+    std::vector<double> ratios;
+    for (size_t i = 0; i < r.index.size(); ++i)
+        ratios.push_back(r.index[i] / r.read[i]);
+    printTarget("W6 index pass / R", median(ratios), "<= 1.5", median(ratios) <= 1.5);
+    printTarget("W6 adding a signal, s (slowest)", median(r.addWorst), "<= 1",
+                median(r.addWorst) <= 1);
+    printTarget("W6 redraw of 8 signals, ms (worst level)", median(r.redrawWorst), "<= 30",
+                median(r.redrawWorst) <= 30);
+    printTarget("W6 bytes per plotted value", median(r.perValue), "<= 16",
+                median(r.perValue) <= 16);
+}
+
 bool parseOptions(int argc, char **argv, Options &options)
 {
     for (int i = 1; i < argc; ++i) {
@@ -312,6 +410,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         } else if (flag == "--w2-seconds" && number(options.w2Seconds)) {
         } else if (flag == "--w4-mb" && number(options.w4Megabytes)) {
         } else if (flag == "--w5-seconds" && number(options.w5Seconds)) {
+        } else if (flag == "--w6-mb" && number(options.w6Megabytes)) {
         } else if (flag == "--dir" && value) {
             options.parent = argv[++i];
         } else if (flag == "--smart" && value) {
@@ -324,8 +423,9 @@ bool parseOptions(int argc, char **argv, Options &options)
             options.keep = true;
         } else {
             std::fprintf(stderr, "usage: quorvane_bench [--reps N] [--dir FOLDER] "
-                                 "[--only W1,W2,W2win,W3,W4,W5] [--smart 0|1] [--w1-seconds S] "
-                                 "[--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--keep]\n");
+                                 "[--only W1,W2,W2win,W3,W4,W5,W6] [--smart 0|1] [--w1-seconds S] "
+                                 "[--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--w6-mb MB] "
+                                 "[--keep]\n");
             return false;
         }
     }
@@ -455,6 +555,21 @@ int runBenchmark(const Options &options)
                         batch.logs, batch.logMB, batch.oneJob, batch.twoJobs, batch.start);
     }
 
+    ViewResult viewing;
+    if (ok && wanted(options, "W6")) {
+        // W1-shaped traffic over a log of the size asked for.
+        const std::string log =
+            inputs.log("view", dense, uint64_t(options.w6Megabytes * 1e6 / 16), 16);
+        ok = !log.empty();
+        if (ok)
+            viewing = measureViewer(denseDb, log, options);
+        ok = ok && viewing.ok;
+        if (viewing.ok)
+            printViewing(viewing);
+        if (!options.keep)
+            ::unlink(log.c_str());
+    }
+
     auto find = [&](const std::string &name) -> const Result * {
         for (const auto &[key, result] : results) {
             if (key == name && result.ok)
@@ -487,6 +602,8 @@ int runBenchmark(const Options &options)
         std::printf("  W5 speed-up without the program's start and end: %.2f\n",
                     batch.conversionSpeedUp());
     }
+    if (viewing.ok)
+        printViewingTargets(viewing);
 
     if (!options.keep) {
         for (const std::string &path : made)
@@ -504,6 +621,8 @@ int main(int argc, char **argv)
         return convertWithEngine(argc - 2, argv + 2);
     if (argc > 1 && std::strcmp(argv[1], "--window") == 0)
         return convertThroughWindow(argc - 2, argv + 2);
+    if (argc > 1 && std::strcmp(argv[1], "--view") == 0)
+        return measureViewing(argc - 2, argv + 2);
     Options options;
     if (!parseOptions(argc, argv, options))
         return 2;
