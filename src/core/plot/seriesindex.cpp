@@ -4,22 +4,62 @@
 
 namespace {
 
-// The first index in [begin, end) at which `past` turns true; `past` must be false up to some
-// index and true from there on. Galloping from `begin` first, because the boundaries of
-// neighbouring pixel columns lie close together when zoomed in.
-template <typename Past> size_t firstPast(size_t begin, size_t end, Past past)
+// Times from here on are beyond what a double tells apart to the microsecond.
+constexpr uint64_t kLatestMicros = uint64_t(1) << 53;
+
+// The smallest time in microseconds at which `reached` holds, `reached` being false before some
+// time and true from there on; kLatestMicros when it never holds before. Searched outwards from
+// `estimateSeconds`, which the caller computes the way `reached` decides, so it lies close.
+template <typename Reached> uint64_t firstMicros(double estimateSeconds, Reached reached)
+{
+    const double estimate = estimateSeconds * 1e6;
+    const uint64_t guess = estimate > 0 ? uint64_t(std::min(estimate, double(kLatestMicros))) : 0;
+    uint64_t low = 0;
+    uint64_t high = kLatestMicros;
+    for (uint64_t distance = 2;; distance *= 2) {
+        low = guess > distance ? guess - distance : 0;
+        high = std::min(kLatestMicros, guess + distance);
+        if ((low == 0 || !reached(low)) && (high == kLatestMicros || reached(high)))
+            break;
+    }
+    if (reached(low))
+        return low;
+    while (high - low > 1) {
+        const uint64_t middle = low + (high - low) / 2;
+        (reached(middle) ? high : low) = middle;
+    }
+    return high;
+}
+
+// The first time that counts as later than `seconds`, and the first that counts as at or after it.
+uint64_t firstMicrosAfter(double seconds)
+{
+    return firstMicros(seconds,
+                       [seconds](uint64_t m) { return SignalSeries::toSeconds(m) > seconds; });
+}
+
+uint64_t firstMicrosFrom(double seconds)
+{
+    return firstMicros(seconds,
+                       [seconds](uint64_t m) { return SignalSeries::toSeconds(m) >= seconds; });
+}
+
+// The first index in [begin, end) at which `reached` holds, `reached` being false up to some
+// index and true from there on. Galloping from `begin` first: the boundaries of neighbouring
+// pixel columns lie close together.
+template <typename Reached> size_t firstIndex(size_t begin, size_t end, Reached reached)
 {
     size_t step = 1;
     size_t low = begin;
     size_t high = begin;
-    while (high < end && !past(high)) {
+    while (high < end && !reached(high)) {
         low = high + 1;
         high = std::min(end, high + step);
         step *= 2;
     }
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        if (past(middle))
+        if (reached(middle))
             high = middle;
         else
             low = middle + 1;
@@ -27,19 +67,43 @@ template <typename Past> size_t firstPast(size_t begin, size_t end, Past past)
     return low;
 }
 
+// Four minima and maxima side by side: one after the other, each comparison would wait for the
+// one before.
+void widenByValues(const double *begin, const double *end, PixelSpan &span)
+{
+    double min[4] = {span.min, span.min, span.min, span.min};
+    double max[4] = {span.max, span.max, span.max, span.max};
+    const double *value = begin;
+    for (; end - value >= 4; value += 4) {
+        for (int lane = 0; lane < 4; ++lane) {
+            min[lane] = std::min(min[lane], value[lane]);
+            max[lane] = std::max(max[lane], value[lane]);
+        }
+    }
+    for (; value != end; ++value) {
+        min[0] = std::min(min[0], *value);
+        max[0] = std::max(max[0], *value);
+    }
+    span.min = std::min(std::min(min[0], min[1]), std::min(min[2], min[3]));
+    span.max = std::max(std::max(max[0], max[1]), std::max(max[2], max[3]));
+}
+
 } // namespace
 
 SeriesIndex::SeriesIndex(const SignalSeries &series)
 {
     const std::vector<double> &values = series.values;
+    for (size_t start = 0; start < values.size(); start += kBaseBlock)
+        blockStarts.push_back(series.micros(start));
     if (values.size() <= kBaseBlock)
         return;
     std::vector<Bounds> base;
-    base.reserve((values.size() + kBaseBlock - 1) / kBaseBlock);
+    base.reserve(blockStarts.size());
     for (size_t start = 0; start < values.size(); start += kBaseBlock) {
+        const auto begin = values.begin() + std::ptrdiff_t(start);
         const auto end =
             values.begin() + std::ptrdiff_t(std::min(values.size(), start + kBaseBlock));
-        const auto [min, max] = std::minmax_element(values.begin() + std::ptrdiff_t(start), end);
+        const auto [min, max] = std::minmax_element(begin, end);
         base.push_back({*min, *max});
     }
     levels.push_back(std::move(base));
@@ -61,23 +125,23 @@ SeriesIndex::SeriesIndex(const SignalSeries &series)
 
 size_t SeriesIndex::memoryBytes() const
 {
-    size_t bytes = levels.capacity() * sizeof(levels[0]);
+    size_t bytes =
+        blockStarts.capacity() * sizeof(uint64_t) + levels.capacity() * sizeof(levels[0]);
     for (const std::vector<Bounds> &level : levels)
         bytes += level.capacity() * sizeof(Bounds);
     return bytes;
 }
 
-namespace {
-
-void widenByValues(const double *begin, const double *end, PixelSpan &span)
+// The block first, among the blocks' start times, which lie close together in memory; then the
+// entry within the block.
+size_t SeriesIndex::firstAtOrAfter(const SignalSeries &series, uint64_t micros, size_t from) const
 {
-    for (const double *value = begin; value != end; ++value) {
-        span.min = std::min(span.min, *value);
-        span.max = std::max(span.max, *value);
-    }
+    const size_t block = firstIndex(from / kBaseBlock, blockStarts.size(),
+                                    [&](size_t b) { return blockStarts[b] >= micros; });
+    const size_t begin = std::max(from, block == 0 ? 0 : (block - 1) * kBaseBlock);
+    const size_t end = std::min(series.size(), block * kBaseBlock);
+    return firstIndex(begin, end, [&](size_t i) { return series.micros(i) >= micros; });
 }
-
-} // namespace
 
 // Whole blocks come from the pyramid, climbing as long as a stretch holds whole blocks of the
 // level above; only the ragged ends of each level are visited one by one.
@@ -95,23 +159,21 @@ void SeriesIndex::widen(const SignalSeries &series, size_t begin, size_t end, Pi
     for (size_t level = 0;; ++level) {
         const Bounds *bounds = levels[level].data();
         const bool top = level + 1 == levels.size();
-        const size_t upLow = top ? high : (low + kFanOut - 1) / kFanOut;
-        const size_t upHigh = top ? high : high / kFanOut;
-        if (top || upLow >= upHigh) {
-            for (size_t i = low; i < high; ++i) {
-                span.min = std::min(span.min, bounds[i].min);
-                span.max = std::max(span.max, bounds[i].max);
-            }
+        const size_t upLow = (low + kFanOut - 1) / kFanOut;
+        const size_t upHigh = high / kFanOut;
+        const bool climb = !top && upLow < upHigh;
+        const size_t lowEnd = climb ? upLow * kFanOut : high;
+        const size_t highBegin = climb ? upHigh * kFanOut : high;
+        for (size_t i = low; i < lowEnd; ++i) {
+            span.min = std::min(span.min, bounds[i].min);
+            span.max = std::max(span.max, bounds[i].max);
+        }
+        for (size_t i = highBegin; i < high; ++i) {
+            span.min = std::min(span.min, bounds[i].min);
+            span.max = std::max(span.max, bounds[i].max);
+        }
+        if (!climb)
             return;
-        }
-        for (size_t i = low; i < upLow * kFanOut; ++i) {
-            span.min = std::min(span.min, bounds[i].min);
-            span.max = std::max(span.max, bounds[i].max);
-        }
-        for (size_t i = upHigh * kFanOut; i < high; ++i) {
-            span.min = std::min(span.min, bounds[i].min);
-            span.max = std::max(span.max, bounds[i].max);
-        }
         low = upLow;
         high = upHigh;
     }
@@ -124,19 +186,23 @@ void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double 
     const size_t count = series.size();
     if (count == 0 || pixels <= 0 || !(fromSeconds < toSeconds))
         return;
+    const double secondsPerPixel = (toSeconds - fromSeconds) / pixels;
     // The column of a time exactly as PlotReduction finds it.
-    const auto pixelOf = [&](size_t index) {
+    const auto pixelOf = [&](uint64_t micros) {
         const double position =
-            (series.seconds(index) - fromSeconds) / (toSeconds - fromSeconds) * pixels;
+            (SignalSeries::toSeconds(micros) - fromSeconds) / (toSeconds - fromSeconds) * pixels;
         return position >= 0 ? int(std::min(position, double(pixels - 1))) : 0;
     };
     const double *values = series.values.data();
-    size_t begin = firstPast(0, count, [&](size_t i) { return series.seconds(i) >= fromSeconds; });
-    const size_t end = entriesUntil(series, toSeconds);
+    size_t begin = firstAtOrAfter(series, firstMicrosFrom(fromSeconds), 0);
+    const size_t end = firstAtOrAfter(series, firstMicrosAfter(toSeconds), begin);
     for (int column = 0; column < pixels; ++column) {
-        const size_t columnEnd = column + 1 == pixels ? end : firstPast(begin, end, [&](size_t i) {
-            return pixelOf(i) > column;
-        });
+        size_t columnEnd = end;
+        if (column + 1 < pixels) {
+            const uint64_t next = firstMicros(fromSeconds + (column + 1) * secondsPerPixel,
+                                              [&](uint64_t m) { return pixelOf(m) > column; });
+            columnEnd = std::min(end, firstAtOrAfter(series, next, begin));
+        }
         PixelSpan &span = out[size_t(column)];
         // The value held into the column from before it, if a frame came before it and another
         // one after its start.
@@ -154,14 +220,11 @@ void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double 
     }
 }
 
-size_t entriesUntil(const SignalSeries &series, double seconds)
-{
-    return firstPast(0, series.size(), [&](size_t i) { return series.seconds(i) > seconds; });
-}
-
 std::optional<Sample> sampleAt(const SignalSeries &series, double seconds)
 {
-    const size_t count = entriesUntil(series, seconds);
+    const uint64_t after = firstMicrosAfter(seconds);
+    const size_t count =
+        firstIndex(0, series.size(), [&](size_t i) { return series.micros(i) >= after; });
     if (count == 0)
         return std::nullopt;
     return Sample{series.micros(count - 1), series.values[count - 1]};

@@ -9,14 +9,6 @@
 #include <cmath>
 #include <numeric>
 
-uint64_t SeriesTimes::operator[](size_t index) const
-{
-    const auto after =
-        std::upper_bound(highs.begin(), highs.end(), index,
-                         [](size_t at, const High &high) { return at < high.first; });
-    return uint64_t(after[-1].high) << 32 | low[index];
-}
-
 size_t SeriesTimes::memoryBytes() const
 {
     return low.capacity() * sizeof(uint32_t) + highs.capacity() * sizeof(High);
@@ -182,8 +174,9 @@ std::vector<SignalSeries> extractSignals(const std::string &logPath, const Candb
 
 namespace {
 
-// The latest time a table may give, in seconds: its microseconds stay well inside 64 bits.
-constexpr double kLatestTableTime = 1e12;
+// The latest time a table may give, in seconds (some 31 years): a double tells every microsecond
+// up to it apart.
+constexpr double kLatestTableTime = 1e9;
 
 } // namespace
 
