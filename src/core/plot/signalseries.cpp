@@ -176,7 +176,7 @@ namespace {
 
 // The latest time a table may give, in seconds (some 31 years): a double tells every microsecond
 // up to it apart.
-constexpr double kLatestTableTime = 1e9;
+constexpr int64_t kLatestTableSeconds = 1000000000;
 
 } // namespace
 
@@ -201,9 +201,10 @@ std::vector<SignalSeries> readTableSeries(const std::string &csvPath,
     ProgressGate gate(progress, reader.fileSize());
     while (reader.next()) {
         const double time = reader.time();
-        if (!(time >= 0 && time <= kLatestTableTime)) {
+        if (!(time >= 0 && time <= double(kLatestTableSeconds))) {
             *error = "line " + std::to_string(reader.lineNumber()) + ": the time " +
-                     numberText(time) + " lies outside 0 to " + numberText(kLatestTableTime) + " s";
+                     numberText(time) + " lies outside 0 to " +
+                     std::to_string(kLatestTableSeconds) + " s";
             return {};
         }
         times->push_back(uint64_t(std::llround(time * 1e6)));
