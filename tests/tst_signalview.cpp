@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 
 // What a viewer of logs and tables stands on: signals extracted from a log, read out at a time,
 // reduced to pixel columns at any zoom, and the visible window's moves.
@@ -35,6 +36,7 @@ private slots:
     void windowStaysInTheData();
     void stretchesAddUpAcrossThreads_data();
     void stretchesAddUpAcrossThreads();
+    void framesOutOfOrderAreSorted();
     void cancelStopsThePass();
     void tableColumnsShareTheTimes();
 };
@@ -368,6 +370,34 @@ void SignalViewTest::stretchesAddUpAcrossThreads()
         QCOMPARE(identifier.firstTime, wanted.firstTime);
         QCOMPARE(identifier.lastTime, wanted.lastTime);
     }
+}
+
+// Two buses' frames may reach the log out of order: the series runs in time order, frames of one
+// time in file order, and the readout shows the latest.
+void SignalViewTest::framesOutOfOrderAreSorted()
+{
+    std::istringstream json(R"({"messages": [{"id": 291, "dlc": 2, "signals": [{"name": "Speed",
+        "startbit": 0, "bitlength": 16, "scaling": 1, "offset": 0, "signed": false,
+        "endianess": true}]}]})");
+    const Candb candb = readCandb(json);
+    QVERIFY(candb.ok());
+    std::vector<LogFrame> frames;
+    const uint32_t times[] = {100, 300, 200, 200, 400};
+    for (uint8_t i = 0; i < 5; ++i)
+        frames.push_back({0x123, false, times[i], {uint8_t(i + 1)}});
+    const std::string path = nativePath(dir.filePath("unordered.qvl"));
+    QVERIFY(writeLogFile(path, frames));
+
+    std::string error;
+    const std::vector<SignalSeries> series =
+        extractSignals(path, candb, {{0, 0}}, Progress(), &error);
+    QCOMPARE(error, std::string());
+    QCOMPARE(series.front().values, (std::vector<double>{1, 3, 4, 2, 5}));
+    QCOMPARE(series.front().micros(2), uint64_t(200));
+    QCOMPARE(series.front().micros(3), uint64_t(300));
+    const std::optional<Sample> shown = sampleAt(series.front(), 250e-6);
+    QVERIFY(shown);
+    QCOMPARE(shown->value, 4.0);
 }
 
 void SignalViewTest::cancelStopsThePass()
