@@ -45,17 +45,23 @@ uint64_t firstMicrosFrom(double seconds)
 }
 
 // The first index in [begin, end) at which `reached` holds, `reached` being false up to some
-// index and true from there on. Galloping from `begin` first: the boundaries of neighbouring
-// pixel columns lie close together.
-template <typename Reached> size_t firstIndex(size_t begin, size_t end, Reached reached)
+// index and true from there on; `end` when it never holds. Searched outwards from `guess`, in
+// steps that double, then by halving: a good guess costs a couple of looks at entries that lie
+// side by side in memory.
+template <typename Reached>
+size_t firstIndex(size_t begin, size_t end, size_t guess, Reached reached)
 {
-    size_t step = 1;
-    size_t low = begin;
-    size_t high = begin;
-    while (high < end && !reached(high)) {
-        low = high + 1;
-        high = std::min(end, high + step);
-        step *= 2;
+    size_t low = std::clamp(guess, begin, end);
+    size_t high = low;
+    for (size_t step = 1;; step *= 2) {
+        const bool lowFound = low == begin || !reached(low - 1);
+        const bool highFound = high == end || reached(high);
+        if (lowFound && highFound)
+            break;
+        if (!lowFound)
+            low = low - begin > step ? low - step : begin;
+        if (!highFound)
+            high = end - high > step ? high + step : end;
     }
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
@@ -65,6 +71,13 @@ template <typename Reached> size_t firstIndex(size_t begin, size_t end, Reached 
             low = middle + 1;
     }
     return low;
+}
+
+// The first entry in [begin, end) whose time is at least `micros`, looked for near `guess`.
+size_t firstAtOrAfter(const SignalSeries &series, uint64_t micros, size_t begin, size_t end,
+                      size_t guess)
+{
+    return firstIndex(begin, end, guess, [&](size_t i) { return series.micros(i) >= micros; });
 }
 
 // Four minima and maxima side by side: one after the other, each comparison would wait for the
@@ -93,12 +106,10 @@ void widenByValues(const double *begin, const double *end, PixelSpan &span)
 SeriesIndex::SeriesIndex(const SignalSeries &series)
 {
     const std::vector<double> &values = series.values;
-    for (size_t start = 0; start < values.size(); start += kBaseBlock)
-        blockStarts.push_back(series.micros(start));
     if (values.size() <= kBaseBlock)
         return;
     std::vector<Bounds> base;
-    base.reserve(blockStarts.size());
+    base.reserve((values.size() + kBaseBlock - 1) / kBaseBlock);
     for (size_t start = 0; start < values.size(); start += kBaseBlock) {
         const auto begin = values.begin() + std::ptrdiff_t(start);
         const auto end =
@@ -125,22 +136,10 @@ SeriesIndex::SeriesIndex(const SignalSeries &series)
 
 size_t SeriesIndex::memoryBytes() const
 {
-    size_t bytes =
-        blockStarts.capacity() * sizeof(uint64_t) + levels.capacity() * sizeof(levels[0]);
+    size_t bytes = levels.capacity() * sizeof(levels[0]);
     for (const std::vector<Bounds> &level : levels)
         bytes += level.capacity() * sizeof(Bounds);
     return bytes;
-}
-
-// The block first, among the blocks' start times, which lie close together in memory; then the
-// entry within the block.
-size_t SeriesIndex::firstAtOrAfter(const SignalSeries &series, uint64_t micros, size_t from) const
-{
-    const size_t block = firstIndex(from / kBaseBlock, blockStarts.size(),
-                                    [&](size_t b) { return blockStarts[b] >= micros; });
-    const size_t begin = std::max(from, block == 0 ? 0 : (block - 1) * kBaseBlock);
-    const size_t end = std::min(series.size(), block * kBaseBlock);
-    return firstIndex(begin, end, [&](size_t i) { return series.micros(i) >= micros; });
 }
 
 // Whole blocks come from the pyramid, climbing as long as a stretch holds whole blocks of the
@@ -194,15 +193,17 @@ void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double 
         return position >= 0 ? int(std::min(position, double(pixels - 1))) : 0;
     };
     const double *values = series.values.data();
-    size_t begin = firstAtOrAfter(series, firstMicrosFrom(fromSeconds), 0);
-    const size_t end = firstAtOrAfter(series, firstMicrosAfter(toSeconds), begin);
+    size_t begin = firstAtOrAfter(series, firstMicrosFrom(fromSeconds), 0, count, count / 2);
+    const size_t end = firstAtOrAfter(series, firstMicrosAfter(toSeconds), begin, count, begin);
+    size_t columnEntries = 0; // in the column before, the guess for the next
     for (int column = 0; column < pixels; ++column) {
         size_t columnEnd = end;
         if (column + 1 < pixels) {
             const uint64_t next = firstMicros(fromSeconds + (column + 1) * secondsPerPixel,
                                               [&](uint64_t m) { return pixelOf(m) > column; });
-            columnEnd = std::min(end, firstAtOrAfter(series, next, begin));
+            columnEnd = firstAtOrAfter(series, next, begin, end, begin + columnEntries);
         }
+        columnEntries = columnEnd - begin;
         PixelSpan &span = out[size_t(column)];
         // The value held into the column from before it, if a frame came before it and another
         // one after its start.
@@ -222,9 +223,8 @@ void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double 
 
 std::optional<Sample> sampleAt(const SignalSeries &series, double seconds)
 {
-    const uint64_t after = firstMicrosAfter(seconds);
     const size_t count =
-        firstIndex(0, series.size(), [&](size_t i) { return series.micros(i) >= after; });
+        firstAtOrAfter(series, firstMicrosAfter(seconds), 0, series.size(), series.size() / 2);
     if (count == 0)
         return std::nullopt;
     return Sample{series.micros(count - 1), series.values[count - 1]};

@@ -11,8 +11,9 @@
 // A pyramid of minima and maxima over one series, built once after extraction, so that a plot
 // of any stretch of it costs per pixel column a few dozen steps rather than a pass over the
 // stretch's frames. Each level's blocks are kFanOut times as long as the level's below; the
-// lowest level's blocks hold kBaseBlock values. It costs under a byte per value: 24 bytes for each
-// lowest block (its bounds and its first time), a 15th of that for the levels above.
+// lowest level's blocks hold kBaseBlock values. It costs about half a byte per value: the bounds,
+// 16 bytes, of each lowest block, and a 15th of that for the levels above. Pixel columns are
+// found among the series' own times.
 class SeriesIndex
 {
 public:
@@ -39,10 +40,7 @@ private:
     };
     // Widens `span` by the values of entries [begin, end).
     void widen(const SignalSeries &series, size_t begin, size_t end, PixelSpan &span) const;
-    // The first entry from `from` on whose time is at least `micros`.
-    size_t firstAtOrAfter(const SignalSeries &series, uint64_t micros, size_t from) const;
 
-    std::vector<uint64_t> blockStarts;       // the time of each lowest-level block's first entry
     std::vector<std::vector<Bounds>> levels; // levels[0] has blocks of kBaseBlock values
 };
 
