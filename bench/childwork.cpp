@@ -75,22 +75,30 @@ void typeInto(MainWindow &window, const char *field, const QString &text)
 
 } // namespace
 
+std::optional<Candb> readBenchCandb(const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    Candb candb = readCandb(in);
+    if (!candb.ok()) {
+        std::fprintf(stderr, "Candb file refused: %s\n", candb.error.c_str());
+        return std::nullopt;
+    }
+    return candb;
+}
+
 int convertWithEngine(int argc, char **argv)
 {
     if (argc != 5)
         return 2;
-    std::ifstream in(argv[0], std::ios::binary);
-    const Candb candb = readCandb(in);
-    if (!candb.ok()) {
-        std::fprintf(stderr, "Candb file refused: %s\n", candb.error.c_str());
+    const std::optional<Candb> candb = readBenchCandb(argv[0]);
+    if (!candb)
         return 2;
-    }
     ConversionJob job{argv[1], argv[2], uint32_t(std::strtoul(argv[3], nullptr, 10)),
                       std::string(argv[4]) == "1"};
 
     const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const ConversionSummary summary = convertLog(candb, job);
+    const ConversionSummary summary = convertLog(*candb, job);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = cpuSeconds() - cpuBefore;

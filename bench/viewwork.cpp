@@ -1,5 +1,7 @@
 #include "viewwork.h"
 
+#include "childwork.h"
+
 #include "database/candb.h"
 #include "log/logsummary.h"
 #include "plot/seriesindex.h"
@@ -9,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -126,12 +127,10 @@ int measureViewing(int argc, char **argv)
 {
     if (argc != 3)
         return 2;
-    std::ifstream in(argv[0], std::ios::binary);
-    const Candb candb = readCandb(in);
-    if (!candb.ok()) {
-        std::fprintf(stderr, "Candb file refused: %s\n", candb.error.c_str());
+    const std::optional<Candb> read = readBenchCandb(argv[0]);
+    if (!read)
         return 2;
-    }
+    const Candb &candb = *read;
     const std::string log = argv[1];
     const int pixels = std::atoi(argv[2]);
 

@@ -77,7 +77,7 @@ private:
 };
 
 // What one stretch of the log holds. Its times are unwrapped as if the stretch were a log of its
-// own; `offset` is what they lack once the stretches before it are known.
+// own: they move on by the epoch it began in once the stretches before it are known (append).
 struct Stretch
 {
     uint64_t records = 0;

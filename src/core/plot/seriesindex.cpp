@@ -124,10 +124,8 @@ SeriesIndex::SeriesIndex(const SignalSeries &series)
         above.reserve((below.size() + kFanOut - 1) / kFanOut);
         for (size_t start = 0; start < below.size(); start += kFanOut) {
             Bounds bounds = below[start];
-            for (size_t i = start + 1; i < std::min(below.size(), start + kFanOut); ++i) {
-                bounds.min = std::min(bounds.min, below[i].min);
-                bounds.max = std::max(bounds.max, below[i].max);
-            }
+            for (size_t i = start + 1; i < std::min(below.size(), start + kFanOut); ++i)
+                bounds.include(below[i]);
             above.push_back(bounds);
         }
         levels.push_back(std::move(above));
@@ -155,6 +153,7 @@ void SeriesIndex::widen(const SignalSeries &series, size_t begin, size_t end, Pi
     }
     widenByValues(values + begin, values + low * kBaseBlock, span);
     widenByValues(values + high * kBaseBlock, values + end, span);
+    Bounds found{span.min, span.max};
     for (size_t level = 0;; ++level) {
         const Bounds *bounds = levels[level].data();
         const bool top = level + 1 == levels.size();
@@ -163,19 +162,17 @@ void SeriesIndex::widen(const SignalSeries &series, size_t begin, size_t end, Pi
         const bool climb = !top && upLow < upHigh;
         const size_t lowEnd = climb ? upLow * kFanOut : high;
         const size_t highBegin = climb ? upHigh * kFanOut : high;
-        for (size_t i = low; i < lowEnd; ++i) {
-            span.min = std::min(span.min, bounds[i].min);
-            span.max = std::max(span.max, bounds[i].max);
-        }
-        for (size_t i = highBegin; i < high; ++i) {
-            span.min = std::min(span.min, bounds[i].min);
-            span.max = std::max(span.max, bounds[i].max);
-        }
+        for (size_t i = low; i < lowEnd; ++i)
+            found.include(bounds[i]);
+        for (size_t i = highBegin; i < high; ++i)
+            found.include(bounds[i]);
         if (!climb)
-            return;
+            break;
         low = upLow;
         high = upHigh;
     }
+    span.min = found.min;
+    span.max = found.max;
 }
 
 void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double toSeconds,

@@ -3,6 +3,7 @@
 #include "plot/plotdata.h"
 #include "plot/signalseries.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -37,6 +38,12 @@ private:
     {
         double min;
         double max;
+
+        void include(const Bounds &other)
+        {
+            min = std::min(min, other.min);
+            max = std::max(max, other.max);
+        }
     };
     // Widens `span` by the values of entries [begin, end).
     void widen(const SignalSeries &series, size_t begin, size_t end, PixelSpan &span) const;
