@@ -1,6 +1,7 @@
 #include "viewwork.h"
 
 #include "childwork.h"
+#include "measure.h"
 
 #include "database/candb.h"
 #include "log/logsummary.h"
@@ -19,8 +20,6 @@
 namespace {
 
 constexpr size_t kPlottedSignals = 8;
-// Random windows measured at each zoom level, the first one the log's start.
-constexpr int kWindowsPerLevel = 6;
 // Each level a quarter of the one above, down to a window of about three frames of the
 // busiest plotted signal.
 constexpr double kZoomStep = 4;
@@ -103,22 +102,30 @@ double bytesPerValue(const Plotted &plotted, size_t &values)
     return double(bytes) / double(values);
 }
 
-// The slowest redraw of all the plotted signals among windows of `span` seconds.
-double worstRedrawMs(const Plotted &plotted, double first, double last, double span, int pixels,
-                     std::mt19937_64 &random)
+// Redraws of all the plotted signals in windows of `span` seconds: wall and processor times.
+struct Redraws
+{
+    std::vector<double> wallMs;
+    std::vector<double> cpuMs;
+};
+
+Redraws redraw(const Plotted &plotted, double first, double last, double span, int pixels,
+               std::mt19937_64 &random)
 {
     std::vector<PixelSpan> spans;
-    double worst = 0;
-    for (int window = 0; window < kWindowsPerLevel; ++window) {
+    Redraws redraws;
+    for (int window = 0; window < kViewWindowsPerLevel; ++window) {
         const double room = std::max(0.0, last - first - span);
         const double from =
             first + (window == 0 ? 0 : std::uniform_real_distribution<double>(0, room)(random));
+        const double cpuBefore = processCpuSeconds();
         const auto start = Clock::now();
         for (size_t i = 0; i < plotted.series.size(); ++i)
             plotted.indexes[i].reduce(plotted.series[i], from, from + span, pixels, spans);
-        worst = std::max(worst, secondsSince(start) * 1e3);
+        redraws.wallMs.push_back(secondsSince(start) * 1e3);
+        redraws.cpuMs.push_back((processCpuSeconds() - cpuBefore) * 1e3);
     }
-    return worst;
+    return redraws;
 }
 
 } // namespace
@@ -134,10 +141,12 @@ int measureViewing(int argc, char **argv)
     const std::string log = argv[1];
     const int pixels = std::atoi(argv[2]);
 
-    auto start = Clock::now();
+    const double cpuBefore = processCpuSeconds();
+    const auto start = Clock::now();
     const std::optional<LogSummary> summary =
         summarizeLog(log, [](uint64_t, uint64_t) { return true; });
     const double indexSeconds = secondsSince(start);
+    const double indexCpu = processCpuSeconds() - cpuBefore;
     if (!summary || summary->readFailed || summary->records == 0) {
         std::fprintf(stderr, "the log could not be summarised\n");
         return 3;
@@ -158,18 +167,15 @@ int measureViewing(int argc, char **argv)
                            (busiest.seconds(busiest.size() - 1) - busiest.seconds(0)) /
                            double(busiest.size());
     std::mt19937_64 random(6);
-    std::vector<std::pair<double, double>> levels; // span, worst ms
-    for (double span = last - first; span >= deepest; span /= kZoomStep)
-        levels.emplace_back(span, worstRedrawMs(plotted, first, last, span, pixels, random));
-    double worst = 0;
-    for (const auto &level : levels)
-        worst = std::max(worst, level.second);
-
-    std::printf("%.6f %llu %.6f %.6f %.3f %.3f %zu %zu\n", indexSeconds,
+    std::printf("%.6f %.6f %llu %.6f %.6f %.3f %zu %zu\n", indexSeconds, indexCpu,
                 (unsigned long long)summary->records,
-                *std::max_element(adding.begin(), adding.end()), median(adding), worst, perValue,
-                values, plotted.series.size());
-    for (const auto &[span, ms] : levels)
-        std::printf("%.6f %.3f\n", span, ms);
+                *std::max_element(adding.begin(), adding.end()), median(adding), perValue, values,
+                plotted.series.size());
+    for (double span = last - first; span >= deepest; span /= kZoomStep) {
+        const Redraws redraws = redraw(plotted, first, last, span, pixels, random);
+        std::printf("%.6f %.3f %.3f %.3f\n", span, median(redraws.wallMs),
+                    *std::max_element(redraws.wallMs.begin(), redraws.wallMs.end()),
+                    median(redraws.cpuMs));
+    }
     return 0;
 }
