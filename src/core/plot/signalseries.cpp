@@ -9,6 +9,58 @@
 #include <cmath>
 #include <numeric>
 
+namespace {
+
+// The first index in [begin, end) at which `reached` holds, `reached` being false up to some
+// index and true from there on; `end` when it never holds. Searched outwards from `guess`, in
+// steps that double, then by halving: a good guess costs a couple of looks at entries that lie
+// side by side in memory.
+template <typename Reached>
+size_t firstIndex(size_t begin, size_t end, size_t guess, Reached reached)
+{
+    size_t low = std::clamp(guess, begin, end);
+    size_t high = low;
+    for (size_t step = 1;; step *= 2) {
+        const bool lowFound = low == begin || !reached(low - 1);
+        const bool highFound = high == end || reached(high);
+        if (lowFound && highFound)
+            break;
+        if (!lowFound)
+            low = low - begin > step ? low - step : begin;
+        if (!highFound)
+            high = end - high > step ? high + step : end;
+    }
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (reached(middle))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+} // namespace
+
+// Within the run of entries that share the high bits of `micros`, the low bits decide alone.
+size_t SeriesTimes::firstAtOrAfter(uint64_t micros, size_t begin, size_t end, size_t guess) const
+{
+    const auto run = std::lower_bound(
+        highs.begin(), highs.end(), uint32_t(micros >> 32),
+        [](const High &entry, uint32_t high) { return uint64_t(entry.high) < high; });
+    size_t found = size();
+    if (run != highs.end()) {
+        const size_t runBegin = run->first;
+        const size_t runEnd = run + 1 == highs.end() ? size() : run[1].first;
+        const uint32_t target = uint32_t(micros);
+        found =
+            uint64_t(run->high) == micros >> 32
+                ? firstIndex(runBegin, runEnd, guess, [&](size_t i) { return low[i] >= target; })
+                : runBegin;
+    }
+    return std::clamp(found, begin, end);
+}
+
 size_t SeriesTimes::memoryBytes() const
 {
     return low.capacity() * sizeof(uint32_t) + highs.capacity() * sizeof(High);

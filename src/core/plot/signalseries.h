@@ -40,6 +40,10 @@ public:
             highs.push_back({low.size(), high});
         low.push_back(uint32_t(micros));
     }
+    // The first entry in [begin, end) at or after `micros`, or `end`; looked for near `guess`.
+    // The times must be in ascending order.
+    size_t firstAtOrAfter(uint64_t micros, size_t begin, size_t end, size_t guess) const;
+
     void reserve(size_t count) { low.reserve(count); }
     void shrink_to_fit() { low.shrink_to_fit(); }
     size_t memoryBytes() const;
