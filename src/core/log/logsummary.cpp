@@ -91,7 +91,7 @@ struct Stretch
     bool readFailed = false; // reading failed, or the file ended before the stretch did
 };
 
-constexpr size_t kBatchRecords = 4096;
+constexpr size_t kBatchRecords = 16384; // 256 KiB: fewer reads, and it stays in the core's cache
 
 // The loop over a batch works on copies in locals, which the compiler keeps in registers rather
 // than reloading them after every count it stores.
