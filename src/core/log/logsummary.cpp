@@ -112,6 +112,7 @@ void countRecords(const CAN_FIFOMailBox_TypeDef *records, size_t count,
     previous = latest;
     outOfOrder += backwards;
 }
+
 // Below this size one thread reads the whole log: starting another costs more than it saves.
 constexpr uint64_t kBytesPerThread = uint64_t(16) << 20;
 
@@ -142,11 +143,8 @@ Stretch readStretch(const std::string &path, uint64_t offset, uint64_t bytes, Af
         stretch.readFailed = true;
         return stretch;
     }
-    IdentifierTable identifiers;
     StampUnwrapper unwrap;
     std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
-    uint64_t previous = 0;
-    uint64_t outOfOrder = 0;
     bool going = true;
     while (going) {
         const size_t count = reader.read(batch.data(), batch.size());
@@ -154,14 +152,12 @@ Stretch readStretch(const std::string &path, uint64_t offset, uint64_t bytes, Af
             break;
         if (stretch.records == 0)
             stretch.firstTime = batch[0].RDTR;
-        countRecords(batch.data(), count, identifiers, unwrap, previous, outOfOrder);
+        countRecords(batch.data(), count, stretch.identifiers, unwrap, stretch.lastTime,
+                     stretch.outOfOrder);
         stretch.records += count;
         going = afterBatch(reader.bytesRead());
     }
-    stretch.lastTime = previous;
-    stretch.outOfOrder = outOfOrder;
     stretch.wraps = unwrap.wraps();
-    stretch.identifiers = std::move(identifiers);
     stretch.complete = going && reader.bytesRead() == bytes;
     stretch.readFailed = reader.failed() || (going && !stretch.complete);
     return stretch;
