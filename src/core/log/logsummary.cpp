@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -245,13 +246,19 @@ std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &
     };
     std::vector<std::future<Stretch>> helpers;
     for (size_t stretch = 1; stretch < threads; ++stretch) {
-        helpers.push_back(std::async(std::launch::async, [&, stretch] {
+        auto read = [&, stretch] {
             return readStretch(path, stretchOffset(stretch), stretchBytes(stretch),
                                [&, stretch](uint64_t bytes) {
                                    state.bytesDone[stretch].store(bytes, std::memory_order_relaxed);
                                    return !state.stop.load(std::memory_order_relaxed);
                                });
-        }));
+        };
+        // Without a thread to spare, the stretch is read on this one when its turn comes.
+        try {
+            helpers.push_back(std::async(std::launch::async, read));
+        } catch (const std::system_error &) {
+            helpers.push_back(std::async(std::launch::deferred, read));
+        }
     }
     // Progress is told every few MiB of all threads' reading together.
     auto tellProgress = [&] {
@@ -265,7 +272,7 @@ std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &
         return tellProgress();
     }));
     for (std::future<Stretch> &helper : helpers) {
-        while (helper.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        while (helper.wait_for(std::chrono::milliseconds(20)) == std::future_status::timeout)
             tellProgress();
         stretches.push_back(helper.get());
     }
