@@ -97,8 +97,9 @@ std::vector<SignalSeries> extractSignals(const std::string &logPath, const Candb
 
 // Reads the table at `csvPath` (TableReader's shape) once: one series per chosen column
 // (indexes into TableReader::names()), all sharing the table's times (rounded to microseconds).
-// Nothing, with *error set to the reader's fault (naming the line) or to a negative time's,
-// when the table cannot be read; nothing with *error empty when `progress` stopped the pass.
+// Nothing, with *error set to the reader's fault or to a time outside 0 to 10^9 s (each naming
+// its line), when the table cannot be read; nothing with *error empty when `progress` stopped
+// the pass.
 std::vector<SignalSeries> readTableSeries(const std::string &csvPath,
                                           const std::vector<size_t> &columns,
                                           const Progress &progress, std::string *error);
