@@ -73,16 +73,21 @@ install_packages() {
         return 0
     fi
     say "installing: ${missing//$'\n'/ }"
-    as_root apt-get update
+    # apt-get talks on standard output, which callers such as build_package keep for the value
+    # they hand on: its progress goes with the other messages, to standard error.
+    # A machine just started often has apt busy with its own updates: wait for it a while.
+    local wait=(-o DPkg::Lock::Timeout=600)
     # shellcheck disable=SC2086 # one word per package
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+    as_root apt-get "${wait[@]}" update >&2 &&
+        as_root env DEBIAN_FRONTEND=noninteractive \
+            apt-get "${wait[@]}" install -y --no-install-recommends $missing >&2
 }
 
 build_tree() {
     local dir="$QUORVANE_ROOT/$1"
     shift
-    cmake -S "$QUORVANE_ROOT" -B "$dir" -G Ninja "$@"
-    cmake --build "$dir" -j "${QUORVANE_JOBS:-2}"
+    cmake -S "$QUORVANE_ROOT" -B "$dir" -G Ninja "$@" &&
+        cmake --build "$dir" -j "${QUORVANE_JOBS:-2}"
 }
 
 # Counts of every test program run so far, for the one summary line at the end of a run.
@@ -99,6 +104,11 @@ run_tests() {
     # "100% tests passed, 0 tests failed out of 24"
     read -r failed total < <(sed -n 's/.* \([0-9]*\) tests failed out of \([0-9]*\)$/\1 \2/p' "$output")
     rm -f "$output"
+    # ctest stopped before its summary (no tests found, a broken tree): one failure all the same.
+    if [ "$status" -ne 0 ] && [ "${failed:-0}" -eq 0 ]; then
+        failed=1
+        say "ctest in $dir failed with status $status"
+    fi
     QUORVANE_PASSED=$((QUORVANE_PASSED + ${total:-0} - ${failed:-0}))
     QUORVANE_FAILED=$((QUORVANE_FAILED + ${failed:-0}))
     return "$status"
@@ -106,11 +116,12 @@ run_tests() {
 
 build_package() {
     local dir="$QUORVANE_ROOT/build-package"
-    install_packages "${QUORVANE_PACKAGING_PACKAGES[@]}"
     # The launcher names the installed folders, so the tree is configured for the prefix the
     # package installs into. The tests are not part of an installation.
-    # Chained, because callers take the path with $(...), where errexit does not reach.
-    build_tree build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    # Chained, because callers take the path with $(...), where errexit does not reach; only
+    # the path goes to standard output.
+    install_packages "${QUORVANE_PACKAGING_PACKAGES[@]}" &&
+        build_tree build-package -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
         -DCMAKE_INSTALL_PREFIX=/usr >&2 &&
         rm -f "$dir"/quorvane_*.deb &&
         (cd "$dir" && cpack -G DEB) >&2 &&

@@ -12,18 +12,51 @@
 # --plain runs the first pass only. Other arguments go to ctest in both test passes, e.g.
 # bash scripts/test.sh --plain -R pathfields. QUORVANE_FUZZ_SECONDS sets the time per fuzz
 # target (60 by default).
-set -euo pipefail
+#
+# A failing step is reported and counted, and the run goes on with the next pass: errexit is off,
+# each step checks its own result. The last line always counts what passed and what failed.
+set -uo pipefail
 # shellcheck source=scripts/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 SANITIZERS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-FUZZ_TARGETS=(fuzz_candb fuzz_conversion fuzz_configrecord fuzz_plottable fuzz_dbc fuzz_logtext)
+# One fuzz target per fuzz/fuzz_*.cpp, as fuzz/CMakeLists.txt builds them.
+FUZZ_TARGETS=()
+for source in "$QUORVANE_ROOT"/fuzz/fuzz_*.cpp; do
+    FUZZ_TARGETS+=("$(basename "$source" .cpp)")
+done
+
+# A step the rest of its pass needs: a failure is named and counted as one, and the caller
+# stops its pass.
+needed() {
+    local what="$1"
+    shift
+    if ! "$@"; then
+        say "$what: FAILED"
+        QUORVANE_FAILED=$((QUORVANE_FAILED + 1))
+        return 1
+    fi
+}
+
+# One check: counted, and named when it fails.
+check() {
+    local what="$1"
+    shift
+    if "$@"; then
+        say "$what: ok"
+        QUORVANE_PASSED=$((QUORVANE_PASSED + 1))
+    else
+        say "$what: FAILED"
+        QUORVANE_FAILED=$((QUORVANE_FAILED + 1))
+        return 1
+    fi
+}
 
 # One pass: a build tree with its own CMake arguments, then all its tests.
 test_pass() {
     local dir="$1"
     shift
-    build_tree "$dir" "$@"
+    needed "building $dir" build_tree "$dir" "$@" || return 1
     run_tests "$dir" "${ctest_args[@]}"
 }
 
@@ -51,18 +84,23 @@ fuzz_target() {
         return 1
     fi
     grep '^Done ' "$log" || true
-    QUORVANE_PASSED=$((QUORVANE_PASSED + 1))
+}
+
+build_fuzzers() {
+    local dir="$QUORVANE_ROOT/build-fuzz"
+    cmake -S "$QUORVANE_ROOT" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+        -DQUORVANE_FUZZ=ON -DBUILD_TESTING=OFF &&
+        cmake --build "$dir" --target fuzzers -j "${QUORVANE_JOBS:-2}"
 }
 
 fuzz_pass() {
-    install_packages "${QUORVANE_FUZZ_PACKAGES[@]}"
-    local dir="$QUORVANE_ROOT/build-fuzz" name
-    cmake -S "$QUORVANE_ROOT" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-        -DQUORVANE_FUZZ=ON -DBUILD_TESTING=OFF
-    cmake --build "$dir" --target fuzzers -j "${QUORVANE_JOBS:-2}"
+    local name status=0
+    needed "installing the fuzzing tools" install_packages "${QUORVANE_FUZZ_PACKAGES[@]}" &&
+        needed "building the fuzz targets" build_fuzzers || return 1
     for name in "${FUZZ_TARGETS[@]}"; do
-        fuzz_target "$name" "${QUORVANE_FUZZ_SECONDS:-60}"
+        check "fuzz: $name" fuzz_target "$name" "${QUORVANE_FUZZ_SECONDS:-60}" || status=1
     done
+    return "$status"
 }
 
 # Every file the package installs, relative to the root; the manual page comes with help2man.
@@ -77,24 +115,18 @@ PACKAGE_FILES=(
     usr/share/icons/hicolor/256x256/apps/quorvane.png
     usr/share/icons/hicolor/scalable/apps/quorvane.svg
     usr/share/quorvane/examples/README.md
+    usr/share/quorvane/examples/vehicle.dbc
     usr/share/quorvane/examples/vehicle.json
     usr/share/quorvane/examples/vehicle.qvl
     usr/share/quorvane/images/foto.png
     usr/share/quorvane/images/logor.png
 )
 
-# One check of the package: counted, and named when it fails.
+# One check of the package; the pass fails when any of them does.
 package_check() {
     local what="$1"
     shift
-    if "$@"; then
-        say "package: $what: ok"
-        QUORVANE_PASSED=$((QUORVANE_PASSED + 1))
-    else
-        say "package: $what: FAILED"
-        QUORVANE_FAILED=$((QUORVANE_FAILED + 1))
-        package_failed=true
-    fi
+    check "package: $what" "$@" || package_failed=true
 }
 
 holds_exactly_its_files() {
@@ -116,7 +148,8 @@ control_is_complete() {
         [ "$(control_field "$deb" Section)" = electronics ] &&
         [ "$(control_field "$deb" Maintainer)" = "The Quorvane developers" ] &&
         [ -n "$(control_field "$deb" Version)" ] &&
-        control_field "$deb" Depends | grep -q '\blibqt6widgets6\b'
+        control_field "$deb" Depends | grep -q '\blibqt6widgets6\b' &&
+        control_field "$deb" Depends | grep -q '\blibqt6svg6\b'
 }
 
 # Prints the value of a key of the launcher.
@@ -165,14 +198,16 @@ window_shows_its_pictures() {
 
 package_pass() {
     local deb root="$QUORVANE_ROOT/build-package/unpacked"
-    install_packages "${QUORVANE_PACKAGE_CHECK_PACKAGES[@]}"
+    needed "installing the package checks' tools" \
+        install_packages "${QUORVANE_PACKAGE_CHECK_PACKAGES[@]}" || return 1
     deb="$(build_package)"
+    needed "building the package" test -f "$deb" || return 1
     say "checking $deb"
     package_failed=false
     package_check "files" holds_exactly_its_files "$deb"
     package_check "control data" control_is_complete "$deb"
     rm -rf "$root"
-    dpkg-deb --extract "$deb" "$root"
+    needed "unpacking the package" dpkg-deb --extract "$deb" "$root" || return 1
     package_check "launcher" desktop-file-validate "$root/usr/share/applications/quorvane.desktop"
     if command -v help2man >/dev/null; then
         package_check "manual page" manual_page_is_made "$root"
@@ -182,11 +217,11 @@ package_pass() {
     ! $package_failed
 }
 
-# Runs a pass and says how long it took.
+# Runs a pass and says how long it took, and whether it failed.
 timed() {
-    local started=$SECONDS
-    "$@"
-    say "$1 took $((SECONDS - started)) s"
+    local started=$SECONDS status=0
+    "$@" || status=$?
+    say "$1 took $((SECONDS - started)) s$([ "$status" -eq 0 ] || echo ", FAILED")"
 }
 
 plain_only=false
@@ -195,11 +230,13 @@ if [ "${1:-}" = "--plain" ]; then
     shift
 fi
 ctest_args=("$@")
-install_packages
-timed test_pass build
-if ! $plain_only; then
-    timed sanitizer_pass
-    timed fuzz_pass
-    timed package_pass
+if needed "installing the project's packages" install_packages; then
+    timed test_pass build
+    if ! $plain_only; then
+        timed sanitizer_pass
+        timed fuzz_pass
+        timed package_pass
+    fi
 fi
 echo "quorvane: $QUORVANE_PASSED passed, $QUORVANE_FAILED failed"
+[ "$QUORVANE_FAILED" -eq 0 ]

@@ -242,9 +242,12 @@ void CliDecodeTest::refusedRuns_data()
     QTest::newRow("unknown signal, the names listed")
         << QStringList{"decode", "--candb", db, "--signals", "Gear,Rpm", "-o", out, log} << 1
         << "unknown signal in --signals: Rpm; the Candb file has: Gear, Speed";
-    QTest::newRow("missing output folder")
-        << QStringList{"decode", "--candb", db, "--out-dir", path("nowhere"), log} << 1
+    QTest::newRow("output folder is a file")
+        << QStringList{"decode", "--candb", db, "--out-dir", db, log} << 1
         << "Output folder not correct!";
+    QTest::newRow("missing output folder, log refused")
+        << QStringList{"decode", "--candb", db, "--out-dir", path("nowhere"), path("run.log")} << 1
+        << "run.log: LogFile not corrected";
     QTest::newRow("output cannot be created")
         << QStringList{"decode", "--candb", db, "-o", path("nowhere/t.csv"), log} << 1
         << "Errore nella creazione del file!";
@@ -270,23 +273,24 @@ void CliDecodeTest::refusedRuns()
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(readFile(path("out/refused.csv")), QByteArray("earlier table"));
     QVERIFY(!QFile::exists(path("out/run.csv")));
+    QVERIFY(!QFile::exists(path("nowhere")));
 }
 
 void CliDecodeTest::batch()
 {
-    QVERIFY(QDir(dir.path()).mkpath("batch"));
     QVERIFY(QDir(dir.path()).mkpath("logs"));
     QVERIFY(QFile::copy(path("run.qvl"), path("logs/first.qvl")));
     QVERIFY(QFile::copy(path("run.qvl"), path("logs/second.qvl")));
     // A log that passes the checks but cannot be read when its turn comes.
     QVERIFY(QDir(dir.path()).mkpath("logs/folder.qvl"));
     const CliRun run = runCli({"decode", "--candb", path("db.json"), "--freq", "10", "--jobs", "2",
-                               "--out-dir", path("batch"), path("logs/first.qvl"),
+                               "--out-dir", path("batch/week"), path("logs/first.qvl"),
                                path("logs/folder.qvl"), path("logs/second.qvl")});
     QCOMPARE(run.status, 1);
-    QCOMPARE(readFile(path("batch/first.csv")), QByteArray(kSpeedGearTable));
-    QCOMPARE(readFile(path("batch/second.csv")), QByteArray(kSpeedGearTable));
-    QVERIFY(!QFile::exists(path("batch/folder.csv")));
+    // The missing output folder was made, with its parent.
+    QCOMPARE(readFile(path("batch/week/first.csv")), QByteArray(kSpeedGearTable));
+    QCOMPARE(readFile(path("batch/week/second.csv")), QByteArray(kSpeedGearTable));
+    QVERIFY(!QFile::exists(path("batch/week/folder.csv")));
     QVERIFY2(run.err.contains("first.qvl: 4 frames, 2 rows, 2 columns"), run.err.constData());
     QVERIFY2(run.err.contains("folder.qvl: LogFile not corrected"), run.err.constData());
     QVERIFY2(run.err.contains("1 of 3 logs failed: " + path("logs/folder.qvl").toUtf8()),
@@ -298,17 +302,20 @@ void CliDecodeTest::info_data()
     QTest::addColumn<Frames>("frames");
     QTest::addColumn<QByteArray>("tail");
     QTest::addColumn<QJsonObject>("expected");
+    QTest::addColumn<QByteArray>("textLine");
 
     QTest::newRow("empty log") << Frames{} << QByteArray()
                                << QJsonObject{{"records", 0},
                                               {"durationMicros", 0},
-                                              {"identifierCount", 0}};
+                                              {"identifierCount", 0}}
+                               << QByteArray("duration        -\n");
     QTest::newRow("partial record at the end") << speedGearFrames() << QByteArray("\x01\x02\x03", 3)
                                                << QJsonObject{{"size", 67},
                                                               {"records", 4},
                                                               {"partialRecordBytes", 3},
                                                               {"firstTimeMicros", 50000},
-                                                              {"lastTimeMicros", 230000}};
+                                                              {"lastTimeMicros", 230000}}
+                                               << QByteArray("partial record  3 bytes");
     QTest::newRow("a wrap and a frame out of order")
         << Frames{standardFrame(0x123, 0xFFFFFF00u), extendedFrame(0x18FEF100, 0xFFFFFFF0u),
                   standardFrame(0x123, 0x100), standardFrame(0x123, 0x80)}
@@ -316,8 +323,45 @@ void CliDecodeTest::info_data()
         << QJsonObject{{"wraps", 1},
                        {"outOfOrder", 1},
                        {"firstTimeMicros", 0xFFFFFF00LL},
-                       {"lastTimeMicros", 0x100000080LL},
-                       {"identifierCount", 2}};
+                       {"lastTimeMicros", 0x100000100LL},
+                       {"identifierCount", 2}}
+        << QByteArray("wraps           1\n");
+    // A card that lost power mid-write: 64 KiB of erased memory, more than one batch of records.
+    // Its stamps step back to 0 or jump ahead to 4294 s; the span stays the frames' own.
+    QTest::newRow("zero tail") << speedGearFrames() << QByteArray(65536, '\0')
+                               << QJsonObject{{"records", 4100},
+                                              {"blankTailRecords", 4096},
+                                              {"outOfOrder", 1},
+                                              {"firstTimeMicros", 50000},
+                                              {"lastTimeMicros", 230000},
+                                              {"durationMicros", 180000}}
+                               << QByteArray("blank tail      4096 records\n");
+    QTest::newRow("0xFF tail") << speedGearFrames() << QByteArray(48, '\xFF')
+                               << QJsonObject{{"records", 7},
+                                              {"blankTailRecords", 3},
+                                              {"outOfOrder", 0},
+                                              {"wraps", 0},
+                                              {"firstTimeMicros", 50000},
+                                              {"lastTimeMicros", 230000},
+                                              {"durationMicros", 180000}}
+                               << QByteArray("duration        0.180000 s\n");
+    QTest::newRow("one step back before the first frame")
+        << Frames{standardFrame(0x123, 500000), standardFrame(0x123, 900000),
+                  standardFrame(0x7FF, 200000)}
+        << QByteArray()
+        << QJsonObject{{"outOfOrder", 1},
+                       {"blankTailRecords", 0},
+                       {"firstTimeMicros", 200000},
+                       {"lastTimeMicros", 900000},
+                       {"durationMicros", 700000}}
+        << QByteArray(" 2.86\n");
+    // Only the end of a log is a blank tail: an all-zero record amid frames is a frame.
+    QTest::newRow("blank record before the last frame")
+        << Frames{standardFrame(0x123, 100000), standardFrame(0x000, 0),
+                  standardFrame(0x123, 400000)}
+        << QByteArray()
+        << QJsonObject{{"blankTailRecords", 0}, {"outOfOrder", 1}, {"durationMicros", 400000}}
+        << QByteArray("blank tail      none\n");
 }
 
 void CliDecodeTest::info()
@@ -325,6 +369,7 @@ void CliDecodeTest::info()
     QFETCH(Frames, frames);
     QFETCH(QByteArray, tail);
     QFETCH(QJsonObject, expected);
+    QFETCH(QByteArray, textLine);
     QVERIFY(writeLogFile(nativePath(path("info.qvl")), frames));
     QFile log(path("info.qvl"));
     QVERIFY(log.open(QIODevice::Append) && log.write(tail) == tail.size());
@@ -341,11 +386,15 @@ void CliDecodeTest::info()
         counted += identifier["frames"].toInteger();
         QCOMPARE(identifier["inCandb"].toBool(), identifier["id"].toInteger() == 0x123);
     }
-    QCOMPARE(counted, qint64(frames.size()));
+    QCOMPARE(counted, facts["records"].toInteger());
     // The text tells the same facts.
     const CliRun text = runCli({"info", path("info.qvl")});
     QCOMPARE(text.status, 0);
-    QVERIFY(text.out.contains(QString("records         %1\n").arg(frames.size()).toUtf8()));
+    QVERIFY2(text.out.contains(textLine), text.out.constData());
+    // decode warns of a blank tail in one line, and only of one.
+    const CliRun decode =
+        runCli({"decode", "--candb", path("db.json"), "-o", path("info.csv"), path("info.qvl")});
+    QCOMPARE(decode.err.count("blank records"), expected["blankTailRecords"].toInt() > 0 ? 1 : 0);
 }
 
 QTEST_MAIN(CliDecodeTest)

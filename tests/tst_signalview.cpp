@@ -312,12 +312,13 @@ namespace {
 // A log long enough to be read in two stretches, the second beginning at `boundary`, where the
 // stamp before it is `before` and the stamp at it is `at`; elsewhere the stamps climb by 2500 us
 // and wrap as the logger's do. Identifiers alternate among a standard and two extended ones.
+// The last `blank` records are erased memory: all their bytes 0.
 std::vector<LogFrame> framesAcrossStretches(size_t count, size_t boundary, uint32_t before,
-                                            uint32_t at)
+                                            uint32_t at, size_t blank)
 {
     std::vector<LogFrame> frames(count);
     uint32_t stamp = 0;
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i + blank < count; ++i) {
         stamp = i + 1 == boundary ? before : i == boundary ? at : stamp + 2500;
         frames[i].time = stamp;
         frames[i].extended = i % 3 != 0;
@@ -332,9 +333,12 @@ void SignalViewTest::stretchesAddUpAcrossThreads_data()
 {
     QTest::addColumn<uint>("before");
     QTest::addColumn<uint>("at");
-    QTest::newRow("a wrap where the second stretch begins") << 0xFFFFFF00u << 0x10u;
-    QTest::newRow("a step back where the second stretch begins") << 0x90000000u << 0x80000000u;
-    QTest::newRow("a step forward of half the counter") << 0x10u << 0x80000100u;
+    QTest::addColumn<int>("blank");
+    QTest::newRow("a wrap where the second stretch begins") << 0xFFFFFF00u << 0x10u << 0;
+    QTest::newRow("a step back where the second stretch begins") << 0x90000000u << 0x80000000u << 0;
+    QTest::newRow("a step forward of half the counter") << 0x10u << 0x80000100u << 0;
+    QTest::newRow("a blank tail within the second stretch") << 0x10u << 0x20u << 70000;
+    QTest::newRow("a blank tail longer than the second stretch") << 0x10u << 0x20u << 1300000;
 }
 
 // Read on several threads when the machine has them, the summary is that of one pass.
@@ -342,11 +346,13 @@ void SignalViewTest::stretchesAddUpAcrossThreads()
 {
     QFETCH(uint, before);
     QFETCH(uint, at);
+    QFETCH(int, blank);
     const size_t count = 2500000; // 40 MB: read in two stretches on two cores
     const std::string path = nativePath(dir.filePath("stretches.qvl"));
-    QVERIFY(writeLogFile(path, framesAcrossStretches(count, count / 2, before, at)));
+    QVERIFY(writeLogFile(path, framesAcrossStretches(count, count / 2, before, at, size_t(blank))));
 
-    uint64_t outOfOrder = 0, previous = 0;
+    uint64_t outOfOrder = 0, previous = 0, earliest = UINT64_MAX, latest = 0;
+    uint64_t records = 0;
     std::map<uint32_t, LogSummary::Identifier> expected;
     StampUnwrapper unwrap;
     LogReader reader;
@@ -356,6 +362,10 @@ void SignalViewTest::stretchesAddUpAcrossThreads()
         const uint64_t time = unwrap(record.RDTR);
         outOfOrder += time < previous;
         previous = time;
+        if (++records + size_t(blank) <= count) {
+            earliest = std::min(earliest, time);
+            latest = std::max(latest, time);
+        }
         LogSummary::Identifier &identifier = expected[mailboxId(record)];
         if (identifier.frames++ == 0)
             identifier.firstTime = time;
@@ -367,7 +377,9 @@ void SignalViewTest::stretchesAddUpAcrossThreads()
     QCOMPARE(summary->records, uint64_t(count));
     QCOMPARE(summary->wraps, unwrap.wraps());
     QCOMPARE(summary->outOfOrder, outOfOrder);
-    QCOMPARE(summary->lastTime, previous);
+    QCOMPARE(summary->blankTail, uint64_t(blank));
+    QCOMPARE(summary->firstTime, earliest);
+    QCOMPARE(summary->lastTime, latest);
     QCOMPARE(summary->identifiers.size(), expected.size());
     for (const LogSummary::Identifier &identifier : summary->identifiers) {
         const LogSummary::Identifier &wanted = expected[identifier.id];

@@ -4,6 +4,7 @@
 #include "commandline.h"
 #include "conversion/conversion.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "databaseinput.h"
 #include "loginput.h"
 
@@ -12,10 +13,10 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
-#include <set>
 #include <unistd.h>
 
 namespace {
@@ -39,7 +40,8 @@ struct DecodeTask
 {
     QString logPath;
     LogInput input;
-    QString outputPath; // "-" for standard output
+    QString outputPath;   // "-" for standard output
+    bool refused = false; // the log or its table could not be taken; reported already
     ConversionSummary summary;
     double seconds = 0.0;
 };
@@ -69,7 +71,10 @@ void addOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         {"candb", "The signal database: a Candb .json file, or a DBC file.", "DB.json"},
-        {"freq", "Rows per second of the table, 1 to 20000 (default 100).", "HZ", "100"},
+        {"freq",
+         QString("Rows per second of the table, 1 to %1 (default 100).")
+             .arg(kMaxConversionFrequency),
+         "HZ", "100"},
         {"smart", "Columns only for the messages that occur in the log. Without it every signal of "
                   "the Candb file gets a column, so that the tables of several logs share their "
                   "columns."},
@@ -77,7 +82,9 @@ void addOptions(QCommandLineParser &parser)
         {"jobs", "Logs converted at the same time (default: the number of cores).", "N"},
         {"quiet", "No progress line and no closing lines; only problems are reported."},
         {{"o", "output"}, "The table of the one log; - writes it to standard output.", "OUT.csv"},
-        {"out-dir", "A folder for the tables of one or many logs: NAME.qvl gives DIR/NAME.csv.",
+        {"out-dir",
+         "A folder for the tables of one or many logs: NAME.qvl gives DIR/NAME.csv. A missing "
+         "folder is made.",
          "DIR"},
     });
     parser.addPositionalArgument(
@@ -124,15 +131,10 @@ std::optional<int> readRequest(CommandLine &line, DecodeRequest &request)
 // Every signal name of the database, in the order of the table's columns.
 std::vector<QString> signalNames(const Candb &candb)
 {
-    std::set<std::string> names;
-    for (const CandbMessage &message : candb.messages) {
-        for (const Signal &sig : message.signalList)
-            names.insert(sig.name);
-    }
-    std::vector<QString> list;
-    for (const std::string &name : names)
-        list.push_back(QString::fromStdString(name));
-    return list;
+    std::vector<QString> names;
+    for (const auto &named : signalsByName(candb))
+        names.push_back(qtText(named.first));
+    return names;
 }
 
 bool checkSignalNames(const QStringList &wanted, const Candb &candb)
@@ -163,17 +165,19 @@ bool isInput(const QString &output, const DecodeTask &task, const QString &candb
            sameFile(path, nativePath(candbPath));
 }
 
-// The logs and their tables, every problem reported; nothing when any log cannot be taken or two
-// tables would get one name.
+// The logs and their tables, every problem reported: a log that cannot be taken, or whose table
+// would be an input, is refused and the others go on. Nothing when the output folder is not a
+// folder or two tables would get one name: the request itself is wrong then.
 std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 {
-    bool ok = true;
-    if (!request.outDir.isEmpty() && !QDir(request.outDir).exists()) {
+    const QFileInfo outDir(request.outDir);
+    if (!request.outDir.isEmpty() && outDir.exists() && !outDir.isDir()) {
         report(request.outDir + ": " + kOutputFolderNotCorrect);
-        ok = false;
+        return std::nullopt;
     }
     std::vector<DecodeTask> tasks;
     std::map<QString, QString> logOfOutput;
+    bool collision = false;
     for (const QString &log : request.logs) {
         DecodeTask task;
         task.logPath = log;
@@ -181,36 +185,47 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
         task.outputPath = outputPathFor(request, log);
         if (!task.input.ready()) {
             report(log + ": " + task.input.problem);
-            ok = false;
+            task.refused = true;
         } else if (task.outputPath != "-" && isInput(task.outputPath, task, request.candbPath)) {
             report(task.outputPath + ": " + kOutputIsInput);
-            ok = false;
+            task.refused = true;
         }
         const QString key = QDir::cleanPath(QDir(task.outputPath).absolutePath());
         const auto [earlier, added] = logOfOutput.emplace(key, log);
         if (!added) {
             report(QString("%1 and %2 would both be converted into %3")
                        .arg(earlier->second, log, task.outputPath));
-            ok = false;
+            collision = true;
         }
         tasks.push_back(std::move(task));
     }
-    if (!ok)
+    if (collision)
         return std::nullopt;
+    // A missing output folder is made, parents and all, once there is a table to put into it.
+    const bool anyTaken = std::any_of(tasks.begin(), tasks.end(),
+                                      [](const DecodeTask &task) { return !task.refused; });
+    if (anyTaken && !request.outDir.isEmpty() && !QDir().mkpath(request.outDir)) {
+        report(request.outDir + ": " + kOutputFolderNotCorrect);
+        return std::nullopt;
+    }
     return tasks;
 }
 
 uint64_t bytesToRead(const std::vector<DecodeTask> &tasks, bool smart)
 {
     uint64_t total = 0;
-    for (const DecodeTask &task : tasks)
-        total += uint64_t(QFileInfo(QFile::decodeName(task.input.readPath.c_str())).size());
+    for (const DecodeTask &task : tasks) {
+        if (!task.refused)
+            total += uint64_t(QFileInfo(qtPath(task.input.readPath)).size());
+    }
     return smart ? 2 * total : total;
 }
 
 void convertTask(DecodeTask &task, const Candb &candb, const ConversionJob &common,
                  ProgressLine *progress, size_t slot)
 {
+    if (task.refused)
+        return;
     ConversionJob job = common;
     job.logPath = task.input.readPath;
     job.outputPath = nativePath(task.outputPath);
@@ -251,10 +266,20 @@ int reportTasks(const std::vector<DecodeTask> &tasks, bool quiet)
     QStringList failed;
     for (const DecodeTask &task : tasks) {
         const ConversionSummary &summary = task.summary;
-        if (summary.outcome != ConversionOutcome::Finished) {
-            report(task.logPath + ": " + conversionOutcomeText(summary.outcome));
+        if (task.refused) {
             failed << task.logPath;
-        } else if (!quiet) {
+        } else if (summary.outcome != ConversionOutcome::Finished) {
+            report(task.logPath + ": " + qtText(conversionOutcomeText(summary.outcome)));
+            failed << task.logPath;
+            continue;
+        }
+        if (summary.blankTail > 0)
+            report(QString("%1: warning: the log ends in %2 blank records (all bytes 0x00 or "
+                           "0xFF), as a card that lost power while writing does; the table "
+                           "holds them as frames")
+                       .arg(task.logPath)
+                       .arg(summary.blankTail));
+        if (!quiet) {
             report(QString("%1: %2 frames, %3 rows, %4 columns, %5 s")
                        .arg(task.logPath)
                        .arg(summary.frames)
@@ -281,9 +306,7 @@ int runDecode(const QStringList &arguments)
                                "Decoder does, several at a time.");
     addOptions(line.parser);
     DecodeRequest request;
-    if (const std::optional<int> status = line.parse(arguments))
-        return *status;
-    if (const std::optional<int> status = readRequest(line, request))
+    if (const std::optional<int> status = line.parse(arguments, request, readRequest))
         return *status;
 
     // The window's order: the Candb file first, then the frequency and the logs.
@@ -291,19 +314,19 @@ int runDecode(const QStringList &arguments)
     if (!database)
         return kExitFailure;
     const Candb &candb = *database;
-    const FrequencyCheck frequency = checkFrequency(request.frequencyText);
-    if (!frequency.problem.isEmpty())
-        report(frequency.problem);
+    const FrequencyCheck frequency = checkFrequency(coreText(request.frequencyText));
+    if (!frequency.problem.empty())
+        report(qtText(frequency.problem));
     const bool signalsKnown = checkSignalNames(request.signalNames, candb);
     std::optional<std::vector<DecodeTask>> tasks = planTasks(request);
-    if (!frequency.problem.isEmpty() || !signalsKnown || !tasks)
+    if (!frequency.problem.empty() || !signalsKnown || !tasks)
         return kExitFailure;
 
     ConversionJob common;
     common.periodMicros = periodMicros(frequency.hertz);
     common.smart = request.smart;
     for (const QString &name : request.signalNames)
-        common.columns.push_back(name.toStdString());
+        common.columns.push_back(coreText(name));
 
     const bool showProgress = !request.quiet && isatty(STDERR_FILENO);
     convertAll(*tasks, candb, common, request.jobs, showProgress);

@@ -1,8 +1,8 @@
 #include "commandline.h"
+#include "corestrings.h"
 #include "plotcommand.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -12,7 +12,7 @@
 int startPlotProgram(const QStringList &arguments)
 {
     const QString program = QCoreApplication::applicationDirPath() + '/' + kPlotProgramName;
-    std::vector<QByteArray> words{QFile::encodeName(program)};
+    std::vector<QByteArray> words{QByteArray::fromStdString(nativePath(program))};
     for (const QString &argument : arguments)
         words.push_back(argument.toLocal8Bit());
     std::vector<char *> argv;

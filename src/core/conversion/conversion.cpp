@@ -108,6 +108,7 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
 {
     LatestFrames latest(plan);
     StampUnwrapper unwrap;
+    BlankTail blankTail;
     const uint64_t logSize = log.size();
     uint64_t lastRow = 0;
     uint64_t frames = 0;
@@ -129,10 +130,12 @@ ConversionOutcome mainPass(LogSource &log, RecordBatch &batch, size_t count, con
                 updates.rowWritten((frame + 1) * kLogRecordSize, logSize);
             }
         }
+        blankTail.add(batch.data(), count);
         frames += count;
         summary.frames = frames;
         updates.batchDone(count);
     }
+    summary.blankTail = blankTail.records();
     updates.passEnded();
     if (!readWhole(log, frames))
         return ConversionOutcome::LogReadFailed;
@@ -146,6 +149,22 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
 {
     ConversionFiles files;
     return convertLog(candb, job, hooks, files);
+}
+
+OpenedConversion openConversion(ConversionFiles &files, const std::string &logPath,
+                                const std::string &outputPath,
+                                std::vector<CAN_FIFOMailBox_TypeDef> &batch)
+{
+    OpenedConversion opened;
+    opened.log = files.openLog(logPath);
+    opened.count = opened.log ? opened.log->read(batch.data(), batch.size()) : 0;
+    if (!opened.log || opened.log->failed())
+        opened.outcome = ConversionOutcome::LogUnreadable;
+    else if (sameFile(outputPath, logPath))
+        opened.outcome = ConversionOutcome::OutputIsLog;
+    else if (!(opened.output = files.createTable(outputPath)))
+        opened.outcome = ConversionOutcome::OutputNotCreated;
+    return opened;
 }
 
 ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
@@ -166,30 +185,19 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
                           job.columns.empty() ? nullptr : &job.columns);
     summary.columns = plan.columns().size();
 
-    // Read before the output exists: a log that cannot be read must not cost the user a file.
-    std::unique_ptr<LogSource> log = files.openLog(job.logPath);
     RecordBatch batch(kBatchRecords);
-    const size_t count = log ? log->read(batch.data(), batch.size()) : 0;
-    if (!log || log->failed()) {
-        summary.outcome = ConversionOutcome::LogUnreadable;
-        return summary;
-    }
-    if (sameFile(job.outputPath, job.logPath)) {
-        summary.outcome = ConversionOutcome::OutputIsLog;
-        return summary;
-    }
-    std::unique_ptr<TableSink> sink = files.createTable(job.outputPath);
-    if (!sink) {
-        summary.outcome = ConversionOutcome::OutputNotCreated;
+    const OpenedConversion opened = openConversion(files, job.logPath, job.outputPath, batch);
+    if (opened.outcome != ConversionOutcome::Finished) {
+        summary.outcome = opened.outcome;
         return summary;
     }
 
     // A table that cannot be written whole is given up, so that the file it was to replace
     // stays as it was.
-    TableWriter table(*sink, plan.columns());
-    summary.outcome = table.writeHeader()
-                          ? mainPass(*log, batch, count, plan, index, job, updates, table, summary)
-                          : ConversionOutcome::WriteFailed;
+    TableWriter table(*opened.output, plan.columns());
+    summary.outcome = table.writeHeader() ? mainPass(*opened.log, batch, opened.count, plan, index,
+                                                     job, updates, table, summary)
+                                          : ConversionOutcome::WriteFailed;
     if (summary.outcome != ConversionOutcome::Finished)
         table.abandon();
     else if (!table.finish())

@@ -88,6 +88,34 @@ private:
     uint32_t previous = 0;
 };
 
+// True for a record whose 16 bytes are all 0x00 or all 0xFF: erased card memory rather than a
+// frame the logger wrote.
+inline bool isBlankRecord(const CAN_FIFOMailBox_TypeDef &box)
+{
+    const uint32_t word = box.RIR;
+    return (word == 0 || word == 0xFFFFFFFFu) && box.RDTR == word && box.RDLR == word &&
+           box.RDHR == word;
+}
+
+// Counts the run of blank records at the end of a log read in batches. A card that lost power
+// mid-write often ends in erased blocks. Each batch is looked at from its end, so it costs only
+// the blank records at its end.
+class BlankTail
+{
+public:
+    void add(const CAN_FIFOMailBox_TypeDef *records, size_t count)
+    {
+        size_t blank = 0;
+        while (blank < count && isBlankRecord(records[count - 1 - blank]))
+            ++blank;
+        tail = blank == count ? tail + blank : blank;
+    }
+    uint64_t records() const { return tail; }
+
+private:
+    uint64_t tail = 0;
+};
+
 // Reads a log file from the start in batches of records. Only whole records are handed on: a
 // part of a record at the end of a read waits for the rest, and one at the end of the file is
 // never handed on.

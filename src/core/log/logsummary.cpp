@@ -1,8 +1,9 @@
 #include "log/logsummary.h"
 
-#include "conversion/conversionfiles.h"
+#include "files/inputfile.h"
+#include "log/logfile.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -78,15 +79,35 @@ private:
     size_t used = 0;
 };
 
+// The earliest and the latest of the times included so far; 0 and 0 before the first.
+struct TimeSpan
+{
+    uint64_t earliest = 0;
+    uint64_t latest = 0;
+    bool empty = true;
+
+    void include(const TimeSpan &other, uint64_t offset)
+    {
+        if (other.empty)
+            return;
+        earliest = empty ? other.earliest + offset : std::min(earliest, other.earliest + offset);
+        latest = empty ? other.latest + offset : std::max(latest, other.latest + offset);
+        empty = false;
+    }
+};
+
 // What one stretch of the log holds. Its times are unwrapped as if the stretch were a log of its
-// own: they move on by the epoch it began in once the stretches before it are known (append).
+// own: they move on by the epoch it began in once the stretches before it are known (Merger).
 struct Stretch
 {
     uint64_t records = 0;
-    uint64_t firstTime = 0;
-    uint64_t lastTime = 0;
+    uint64_t firstTime = 0; // its first record's
+    uint64_t lastTime = 0;  // its last record's
     uint64_t wraps = 0;
     uint64_t outOfOrder = 0;
+    TimeSpan seen;
+    TimeSpan beforeBlank; // up to its last record that is not blank
+    uint64_t blankTail = 0;
     IdentifierTable identifiers;
     bool complete = false;   // read to its end
     bool readFailed = false; // reading failed, or the file ended before the stretch did
@@ -94,24 +115,33 @@ struct Stretch
 
 constexpr size_t kBatchRecords = 16384; // 256 KiB: fewer reads, and it stays in the core's cache
 
-// The loop over a batch works on copies in locals, which the compiler keeps in registers rather
-// than reloading them after every count it stores.
-void countRecords(const CAN_FIFOMailBox_TypeDef *records, size_t count,
-                  IdentifierTable &identifiers, StampUnwrapper &unwrap, uint64_t &previous,
-                  uint64_t &outOfOrder)
+// Counts records of a stretch whose span already holds its first record. The loop works on
+// copies in locals, which the compiler keeps in registers rather than reloading them after every
+// count it stores. A time can only fall below the earliest where it steps back.
+void countRecords(const CAN_FIFOMailBox_TypeDef *records, size_t count, StampUnwrapper &unwrap,
+                  Stretch &stretch)
 {
     StampUnwrapper stamps = unwrap;
-    uint64_t latest = previous;
+    uint64_t previous = stretch.lastTime;
     uint64_t backwards = 0;
+    uint64_t earliest = stretch.seen.earliest;
+    uint64_t latest = stretch.seen.latest;
+    IdentifierTable &identifiers = stretch.identifiers;
     for (size_t i = 0; i < count; ++i) {
         const uint64_t time = stamps(records[i].RDTR);
-        backwards += time < latest;
-        latest = time;
+        if (__builtin_expect(time < previous, 0)) {
+            ++backwards;
+            earliest = std::min(earliest, time);
+        }
+        previous = time;
+        latest = std::max(latest, time);
         identifiers.count(mailboxId(records[i]), time);
     }
     unwrap = stamps;
-    previous = latest;
-    outOfOrder += backwards;
+    stretch.lastTime = previous;
+    stretch.outOfOrder += backwards;
+    stretch.seen.earliest = earliest;
+    stretch.seen.latest = latest;
 }
 
 // Below this size one thread reads the whole log: starting another costs more than it saves.
@@ -145,56 +175,95 @@ Stretch readStretch(const std::string &path, uint64_t offset, uint64_t bytes, Af
         return stretch;
     }
     StampUnwrapper unwrap;
+    BlankTail blankTail;
     std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
     bool going = true;
     while (going) {
         const size_t count = reader.read(batch.data(), batch.size());
         if (count == 0)
             break;
-        if (stretch.records == 0)
-            stretch.firstTime = batch[0].RDTR;
-        countRecords(batch.data(), count, stretch.identifiers, unwrap, stretch.lastTime,
-                     stretch.outOfOrder);
+        if (stretch.records == 0) {
+            // A fresh unwrapper takes the first stamp as it is.
+            stretch.firstTime = stretch.lastTime = batch[0].RDTR;
+            stretch.seen = {stretch.firstTime, stretch.firstTime, false};
+        }
+        // The records before the batch's blank end, then those of the blank end.
+        blankTail.add(batch.data(), count);
+        const size_t blank = size_t(std::min<uint64_t>(blankTail.records(), count));
+        countRecords(batch.data(), count - blank, unwrap, stretch);
+        if (blank < count)
+            stretch.beforeBlank = stretch.seen;
+        countRecords(batch.data() + (count - blank), blank, unwrap, stretch);
         stretch.records += count;
         going = afterBatch(reader.bytesRead());
     }
+    stretch.blankTail = blankTail.records();
     stretch.wraps = unwrap.wraps();
     stretch.complete = going && reader.bytesRead() == bytes;
     stretch.readFailed = reader.failed() || (going && !stretch.complete);
     return stretch;
 }
 
-// Adds a stretch that follows the ones already in `summary`: its times move on by the epoch at
-// which the stamps stood when it began.
-void append(LogSummary &summary, std::vector<LogSummary::Identifier> &identifiers,
-            const Stretch &stretch)
+// Puts the stretches together in log order: each one's times move on by the epoch at which the
+// stamps stood when it began, which the stretch before tells.
+class Merger
 {
-    if (stretch.records == 0)
-        return;
-    uint64_t offset = 0;
-    if (summary.records == 0) {
-        summary.firstTime = stretch.firstTime;
-    } else {
-        StampUnwrapper resume(summary.lastTime);
-        const uint64_t first = resume(uint32_t(stretch.firstTime));
-        offset = first - stretch.firstTime;
-        summary.wraps += resume.wraps();
-        summary.outOfOrder += first < summary.lastTime;
+public:
+    explicit Merger(LogSummary &summary) : summary(summary) {}
+
+    void add(const Stretch &stretch)
+    {
+        if (stretch.records == 0)
+            return;
+        uint64_t offset = 0;
+        if (summary.records > 0) {
+            StampUnwrapper resume(lastTime);
+            const uint64_t first = resume(uint32_t(stretch.firstTime));
+            offset = first - stretch.firstTime;
+            summary.wraps += resume.wraps();
+            summary.outOfOrder += first < lastTime;
+        }
+        // Blank records followed by others are part of the span; a blank end is not.
+        if (stretch.blankTail < stretch.records) {
+            beforeBlank = seen;
+            beforeBlank.include(stretch.beforeBlank, offset);
+            summary.blankTail = stretch.blankTail;
+        } else {
+            summary.blankTail += stretch.records;
+        }
+        seen.include(stretch.seen, offset);
+        summary.records += stretch.records;
+        summary.wraps += stretch.wraps;
+        summary.outOfOrder += stretch.outOfOrder;
+        lastTime = stretch.lastTime + offset;
+        for (const LogSummary::Identifier &entry : stretch.identifiers.entries()) {
+            if (entry.frames != 0)
+                identifiers.push_back(
+                    {entry.id, entry.frames, entry.firstTime + offset, entry.lastTime + offset});
+        }
     }
-    summary.records += stretch.records;
-    summary.lastTime = stretch.lastTime + offset;
-    summary.wraps += stretch.wraps;
-    summary.outOfOrder += stretch.outOfOrder;
-    for (const LogSummary::Identifier &entry : stretch.identifiers.entries()) {
-        if (entry.frames != 0)
-            identifiers.push_back(
-                {entry.id, entry.frames, entry.firstTime + offset, entry.lastTime + offset});
+
+    void finish()
+    {
+        summary.firstTime = beforeBlank.earliest;
+        summary.lastTime = beforeBlank.latest;
+        summary.identifiers = combined(std::move(identifiers));
     }
-}
+
+private:
+    static std::vector<LogSummary::Identifier>
+    combined(std::vector<LogSummary::Identifier> entries);
+
+    LogSummary &summary;
+    uint64_t lastTime = 0; // the last record's, unwrapped
+    TimeSpan seen;
+    TimeSpan beforeBlank;
+    std::vector<LogSummary::Identifier> identifiers; // each stretch's, in log order
+};
 
 // One entry per identifier, the stretches' entries (in log order) added up; standard
 // identifiers first, each kind ascending.
-std::vector<LogSummary::Identifier> combined(std::vector<LogSummary::Identifier> entries)
+std::vector<LogSummary::Identifier> Merger::combined(std::vector<LogSummary::Identifier> entries)
 {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const LogSummary::Identifier &a, const LogSummary::Identifier &b) {
@@ -213,22 +282,18 @@ std::vector<LogSummary::Identifier> combined(std::vector<LogSummary::Identifier>
     return list;
 }
 
-uint64_t regularFileSize(const std::string &path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 ? uint64_t(info.st_size) : 0;
-}
-
 } // namespace
 
 // The log is read in as many stretches as there are cores, each on a thread of its own; the
 // caller's thread reads the first one and tells `progress` how far they have come together.
 std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &progress)
 {
-    if (!isRegularFile(path))
+    const InputFile input = openInputFile(path);
+    if (input.descriptor < 0)
         return std::nullopt;
+    ::close(input.descriptor); // each stretch opens the file for itself
     LogSummary summary;
-    summary.fileSize = regularFileSize(path);
+    summary.fileSize = uint64_t(input.size);
     summary.partialBytes = summary.fileSize % kLogRecordSize;
     const uint64_t wholeRecords = summary.fileSize / kLogRecordSize;
 
@@ -277,16 +342,16 @@ std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &
         stretches.push_back(helper.get());
     }
 
-    std::vector<LogSummary::Identifier> identifiers;
+    Merger merger(summary);
     for (const Stretch &stretch : stretches) {
-        append(summary, identifiers, stretch);
+        merger.add(stretch);
         // A stretch read only in part leaves a gap: the stretches after it are not counted.
         if (!stretch.complete) {
             summary.readFailed = stretch.readFailed;
             break;
         }
     }
+    merger.finish();
     summary.cancelled = state.stop && !summary.readFailed;
-    summary.identifiers = combined(std::move(identifiers));
     return summary;
 }

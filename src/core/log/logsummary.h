@@ -22,11 +22,14 @@ struct LogSummary
     uint64_t fileSize = 0;
     uint64_t records = 0;
     uint64_t partialBytes = 0; // the start of a record at the end of the file, never read
-    // Time stamps unwrapped as the conversion unwraps them, in microseconds; 0 without records.
+    // The span the frames cover: the earliest and the latest time stamp, unwrapped as the
+    // conversion unwraps them, in microseconds. A blank tail is no part of it, for its stamps
+    // are erased memory. 0 without frames.
     uint64_t firstTime = 0;
     uint64_t lastTime = 0;
     uint64_t wraps = 0;
     uint64_t outOfOrder = 0;             // steps back in time that are not wraps
+    uint64_t blankTail = 0;              // blank records at the end, counted among the records too
     std::vector<Identifier> identifiers; // standard ones first, each kind ascending
     bool readFailed = false;             // reading stopped early: the figures cover a part
     bool cancelled = false;              // the caller stopped the pass: the figures cover a part

@@ -3,6 +3,7 @@
 #include "conversion/conversionfiles.h"
 #include "database/decodeplan.h"
 #include "database/signalcodec.h"
+#include "files/inputfile.h"
 #include "plot/tablereader.h"
 
 #include <algorithm>
@@ -74,7 +75,6 @@ size_t SignalSeries::memoryBytes(bool withTimes) const
 namespace {
 
 constexpr size_t kBatchRecords = 16384; // 256 KiB: fewer reads, and it stays in the core's cache
-constexpr char kUnreadable[] = "the file cannot be read";
 constexpr char kReadShort[] = "the file cannot be read to its end";
 
 bool validChoice(const Candb &candb, const SignalChoice &choice)
@@ -232,7 +232,8 @@ std::vector<SignalSeries> extractSignals(const std::string &logPath, const Candb
     ConversionFiles files;
     const std::unique_ptr<LogSource> log = files.openLog(logPath);
     if (!log) {
-        *error = kUnreadable;
+        const std::string problem = inputFileProblem(logPath);
+        *error = problem.empty() ? kCannotBeRead : problem;
         return {};
     }
     ProgressGate gate(progress, log->size());
