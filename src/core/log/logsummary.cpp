@@ -1,43 +1,82 @@
 #include "log/logsummary.h"
 
-#include "conversion/conversionfiles.h"
+#include "files/inputfile.h"
+#include "log/logfile.h"
+
+#include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <unordered_map>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <system_error>
+#include <thread>
 
 namespace {
 
-// Frames per identifier: a table for the 2048 standard identifiers, a hash map for the others.
-class IdentifierCounter
+// Frames and times per identifier in an open-addressing table: for an identifier seen before, a
+// multiply and a compare. It grows before it is half full, so probes stay short.
+class IdentifierTable
 {
 public:
-    void count(uint32_t id)
+    IdentifierTable() : slots(kFirstSize) {}
+
+    void count(uint32_t id, uint64_t time)
     {
-        if (id < standard.size())
-            ++standard[id];
-        else
-            ++others[id];
+        LogSummary::Identifier &slot = slots[slotOf(id)];
+        if (__builtin_expect(slot.id == id && slot.frames != 0, 1)) {
+            ++slot.frames;
+            slot.lastTime = time;
+            return;
+        }
+        countSlowly(id, time);
     }
 
-    std::vector<LogSummary::Identifier> sorted() const
-    {
-        std::vector<LogSummary::Identifier> list;
-        for (uint32_t id = 0; id < standard.size(); ++id) {
-            if (standard[id])
-                list.push_back({id, standard[id]});
-        }
-        const size_t standardCount = list.size();
-        for (const auto &[id, frames] : others)
-            list.push_back({id, frames});
-        std::sort(list.begin() + std::ptrdiff_t(standardCount), list.end(),
-                  [](const auto &a, const auto &b) { return a.id < b.id; });
-        return list;
-    }
+    // Every identifier seen, in no particular order; each slot in use has frames.
+    const std::vector<LogSummary::Identifier> &entries() const { return slots; }
 
 private:
-    std::array<uint64_t, 2048> standard{};
-    std::unordered_map<uint32_t, uint64_t> others;
+    static constexpr size_t kFirstSize = 256;
+
+    size_t slotOf(uint32_t id) const { return (id * 0x9E3779B1u) >> shift; }
+
+    // Kept out of the loop over the records, which it would only crowd.
+    [[gnu::noinline]] void countSlowly(uint32_t id, uint64_t time)
+    {
+        for (size_t slot = slotOf(id);; slot = (slot + 1) & (slots.size() - 1)) {
+            LogSummary::Identifier &entry = slots[slot];
+            if (entry.frames != 0 && entry.id == id) {
+                ++entry.frames;
+                entry.lastTime = time;
+                return;
+            }
+            if (entry.frames == 0) {
+                entry = {id, 1, time, time};
+                if (++used * 2 > slots.size())
+                    grow();
+                return;
+            }
+        }
+    }
+
+    void grow()
+    {
+        std::vector<LogSummary::Identifier> old(slots.size() * 2);
+        old.swap(slots);
+        --shift;
+        for (const LogSummary::Identifier &entry : old) {
+            if (entry.frames == 0)
+                continue;
+            size_t slot = slotOf(entry.id);
+            while (slots[slot].frames != 0)
+                slot = (slot + 1) & (slots.size() - 1);
+            slots[slot] = entry;
+        }
+    }
+
+    std::vector<LogSummary::Identifier> slots;
+    int shift = 32 - 8; // 256 slots
+    size_t used = 0;
 };
 
 // The earliest and the latest of the times included so far; 0 and 0 before the first.
@@ -47,52 +86,272 @@ struct TimeSpan
     uint64_t latest = 0;
     bool empty = true;
 
-    void include(uint64_t time)
+    void include(const TimeSpan &other, uint64_t offset)
     {
-        earliest = empty ? time : std::min(earliest, time);
-        latest = empty ? time : std::max(latest, time);
+        if (other.empty)
+            return;
+        earliest = empty ? other.earliest + offset : std::min(earliest, other.earliest + offset);
+        latest = empty ? other.latest + offset : std::max(latest, other.latest + offset);
         empty = false;
     }
 };
 
-} // namespace
-
-std::optional<LogSummary> summarizeLog(const std::string &path)
+// What one stretch of the log holds. Its times are unwrapped as if the stretch were a log of its
+// own: they move on by the epoch it began in once the stretches before it are known (Merger).
+struct Stretch
 {
-    ConversionFiles files;
-    const std::unique_ptr<LogSource> log = files.openLog(path);
-    if (!log)
-        return std::nullopt;
-    LogSummary summary;
-    summary.fileSize = log->size();
-    summary.partialBytes = summary.fileSize % kLogRecordSize;
+    uint64_t records = 0;
+    uint64_t firstTime = 0; // its first record's
+    uint64_t lastTime = 0;  // its last record's
+    uint64_t wraps = 0;
+    uint64_t outOfOrder = 0;
+    TimeSpan seen;
+    TimeSpan beforeBlank; // up to its last record that is not blank
+    uint64_t blankTail = 0;
+    IdentifierTable identifiers;
+    bool complete = false;   // read to its end
+    bool readFailed = false; // reading failed, or the file ended before the stretch did
+};
 
-    IdentifierCounter counter;
+constexpr size_t kBatchRecords = 16384; // 256 KiB: fewer reads, and it stays in the core's cache
+
+// Counts records of a stretch whose span already holds its first record. The loop works on
+// copies in locals, which the compiler keeps in registers rather than reloading them after every
+// count it stores. A time can only fall below the earliest where it steps back.
+void countRecords(const CAN_FIFOMailBox_TypeDef *records, size_t count, StampUnwrapper &unwrap,
+                  Stretch &stretch)
+{
+    StampUnwrapper stamps = unwrap;
+    uint64_t previous = stretch.lastTime;
+    uint64_t backwards = 0;
+    uint64_t earliest = stretch.seen.earliest;
+    uint64_t latest = stretch.seen.latest;
+    IdentifierTable &identifiers = stretch.identifiers;
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t time = stamps(records[i].RDTR);
+        if (__builtin_expect(time < previous, 0)) {
+            ++backwards;
+            earliest = std::min(earliest, time);
+        }
+        previous = time;
+        latest = std::max(latest, time);
+        identifiers.count(mailboxId(records[i]), time);
+    }
+    unwrap = stamps;
+    stretch.lastTime = previous;
+    stretch.outOfOrder += backwards;
+    stretch.seen.earliest = earliest;
+    stretch.seen.latest = latest;
+}
+
+// Below this size one thread reads the whole log: starting another costs more than it saves.
+constexpr uint64_t kBytesPerThread = uint64_t(16) << 20;
+
+// Shared by the threads of one pass: the bytes each has read, and whether to stop.
+struct PassState
+{
+    explicit PassState(size_t threads) : bytesDone(threads) {}
+    std::vector<std::atomic<uint64_t>> bytesDone;
+    std::atomic<bool> stop{false};
+
+    uint64_t totalDone() const
+    {
+        uint64_t total = 0;
+        for (const std::atomic<uint64_t> &bytes : bytesDone)
+            total += bytes.load(std::memory_order_relaxed);
+        return total;
+    }
+};
+
+// Reads `bytes` bytes of the log from `offset` on. `afterBatch` is told after every batch and
+// stops the stretch when it returns false.
+template <typename AfterBatch>
+Stretch readStretch(const std::string &path, uint64_t offset, uint64_t bytes, AfterBatch afterBatch)
+{
+    Stretch stretch;
+    LogReader reader;
+    if (!reader.open(path, offset, bytes)) {
+        stretch.readFailed = true;
+        return stretch;
+    }
     StampUnwrapper unwrap;
     BlankTail blankTail;
-    TimeSpan seen;
-    TimeSpan beforeBlank; // the span up to the last record that is not blank
-    std::vector<CAN_FIFOMailBox_TypeDef> batch(4096);
-    uint64_t previous = 0;
-    while (const size_t count = log->read(batch.data(), batch.size())) {
-        for (size_t i = 0; i < count; ++i) {
-            const uint64_t time = unwrap(batch[i].RDTR);
-            if (summary.records + i > 0 && time < previous)
-                ++summary.outOfOrder;
-            previous = time;
-            seen.include(time);
-            if (!isBlankRecord(batch[i]))
-                beforeBlank = seen;
-            counter.count(mailboxId(batch[i]));
+    std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
+    bool going = true;
+    while (going) {
+        const size_t count = reader.read(batch.data(), batch.size());
+        if (count == 0)
+            break;
+        if (stretch.records == 0) {
+            // A fresh unwrapper takes the first stamp as it is.
+            stretch.firstTime = stretch.lastTime = batch[0].RDTR;
+            stretch.seen = {stretch.firstTime, stretch.firstTime, false};
         }
+        // The records before the batch's blank end, then those of the blank end.
         blankTail.add(batch.data(), count);
-        summary.records += count;
+        const size_t blank = size_t(std::min<uint64_t>(blankTail.records(), count));
+        countRecords(batch.data(), count - blank, unwrap, stretch);
+        if (blank < count)
+            stretch.beforeBlank = stretch.seen;
+        countRecords(batch.data() + (count - blank), blank, unwrap, stretch);
+        stretch.records += count;
+        going = afterBatch(reader.bytesRead());
     }
-    summary.firstTime = beforeBlank.earliest;
-    summary.lastTime = beforeBlank.latest;
-    summary.blankTail = blankTail.records();
-    summary.wraps = unwrap.wraps();
-    summary.identifiers = counter.sorted();
-    summary.readFailed = log->failed();
+    stretch.blankTail = blankTail.records();
+    stretch.wraps = unwrap.wraps();
+    stretch.complete = going && reader.bytesRead() == bytes;
+    stretch.readFailed = reader.failed() || (going && !stretch.complete);
+    return stretch;
+}
+
+// Puts the stretches together in log order: each one's times move on by the epoch at which the
+// stamps stood when it began, which the stretch before tells.
+class Merger
+{
+public:
+    explicit Merger(LogSummary &summary) : summary(summary) {}
+
+    void add(const Stretch &stretch)
+    {
+        if (stretch.records == 0)
+            return;
+        uint64_t offset = 0;
+        if (summary.records > 0) {
+            StampUnwrapper resume(lastTime);
+            const uint64_t first = resume(uint32_t(stretch.firstTime));
+            offset = first - stretch.firstTime;
+            summary.wraps += resume.wraps();
+            summary.outOfOrder += first < lastTime;
+        }
+        // Blank records followed by others are part of the span; a blank end is not.
+        if (stretch.blankTail < stretch.records) {
+            beforeBlank = seen;
+            beforeBlank.include(stretch.beforeBlank, offset);
+            summary.blankTail = stretch.blankTail;
+        } else {
+            summary.blankTail += stretch.records;
+        }
+        seen.include(stretch.seen, offset);
+        summary.records += stretch.records;
+        summary.wraps += stretch.wraps;
+        summary.outOfOrder += stretch.outOfOrder;
+        lastTime = stretch.lastTime + offset;
+        for (const LogSummary::Identifier &entry : stretch.identifiers.entries()) {
+            if (entry.frames != 0)
+                identifiers.push_back(
+                    {entry.id, entry.frames, entry.firstTime + offset, entry.lastTime + offset});
+        }
+    }
+
+    void finish()
+    {
+        summary.firstTime = beforeBlank.earliest;
+        summary.lastTime = beforeBlank.latest;
+        summary.identifiers = combined(std::move(identifiers));
+    }
+
+private:
+    static std::vector<LogSummary::Identifier>
+    combined(std::vector<LogSummary::Identifier> entries);
+
+    LogSummary &summary;
+    uint64_t lastTime = 0; // the last record's, unwrapped
+    TimeSpan seen;
+    TimeSpan beforeBlank;
+    std::vector<LogSummary::Identifier> identifiers; // each stretch's, in log order
+};
+
+// One entry per identifier, the stretches' entries (in log order) added up; standard
+// identifiers first, each kind ascending.
+std::vector<LogSummary::Identifier> Merger::combined(std::vector<LogSummary::Identifier> entries)
+{
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const LogSummary::Identifier &a, const LogSummary::Identifier &b) {
+                         return a.id < b.id;
+                     });
+    std::vector<LogSummary::Identifier> list;
+    for (const LogSummary::Identifier &entry : entries) {
+        if (!list.empty() && list.back().id == entry.id) {
+            list.back().frames += entry.frames;
+            list.back().lastTime = entry.lastTime;
+        } else {
+            list.push_back(entry);
+        }
+    }
+    // Standard identifiers are below the extended flag, so ascending order puts them first.
+    return list;
+}
+
+} // namespace
+
+// The log is read in as many stretches as there are cores, each on a thread of its own; the
+// caller's thread reads the first one and tells `progress` how far they have come together.
+std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &progress)
+{
+    const InputFile input = openInputFile(path);
+    if (input.descriptor < 0)
+        return std::nullopt;
+    ::close(input.descriptor); // each stretch opens the file for itself
+    LogSummary summary;
+    summary.fileSize = uint64_t(input.size);
+    summary.partialBytes = summary.fileSize % kLogRecordSize;
+    const uint64_t wholeRecords = summary.fileSize / kLogRecordSize;
+
+    const size_t threads = size_t(std::clamp<uint64_t>(
+        std::min<uint64_t>(std::thread::hardware_concurrency(), summary.fileSize / kBytesPerThread),
+        1, 8));
+    PassState state(threads);
+    ProgressGate gate(progress, summary.fileSize);
+    auto stretchBytes = [&](size_t stretch) {
+        return (wholeRecords * (stretch + 1) / threads - wholeRecords * stretch / threads) *
+               kLogRecordSize;
+    };
+    auto stretchOffset = [&](size_t stretch) {
+        return wholeRecords * stretch / threads * kLogRecordSize;
+    };
+    std::vector<std::future<Stretch>> helpers;
+    for (size_t stretch = 1; stretch < threads; ++stretch) {
+        auto read = [&, stretch] {
+            return readStretch(path, stretchOffset(stretch), stretchBytes(stretch),
+                               [&, stretch](uint64_t bytes) {
+                                   state.bytesDone[stretch].store(bytes, std::memory_order_relaxed);
+                                   return !state.stop.load(std::memory_order_relaxed);
+                               });
+        };
+        // Without a thread to spare, the stretch is read on this one when its turn comes.
+        try {
+            helpers.push_back(std::async(std::launch::async, read));
+        } catch (const std::system_error &) {
+            helpers.push_back(std::async(std::launch::deferred, read));
+        }
+    }
+    // Progress is told every few MiB of all threads' reading together.
+    auto tellProgress = [&] {
+        if (!gate.advance(state.totalDone()))
+            state.stop = true;
+        return !state.stop;
+    };
+    std::vector<Stretch> stretches;
+    stretches.push_back(readStretch(path, 0, stretchBytes(0), [&](uint64_t bytes) {
+        state.bytesDone[0].store(bytes, std::memory_order_relaxed);
+        return tellProgress();
+    }));
+    for (std::future<Stretch> &helper : helpers) {
+        while (helper.wait_for(std::chrono::milliseconds(20)) == std::future_status::timeout)
+            tellProgress();
+        stretches.push_back(helper.get());
+    }
+
+    Merger merger(summary);
+    for (const Stretch &stretch : stretches) {
+        merger.add(stretch);
+        // A stretch read only in part leaves a gap: the stretches after it are not counted.
+        if (!stretch.complete) {
+            summary.readFailed = stretch.readFailed;
+            break;
+        }
+    }
+    merger.finish();
+    summary.cancelled = state.stop && !summary.readFailed;
     return summary;
 }

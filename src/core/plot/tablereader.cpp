@@ -103,6 +103,7 @@ bool TableReader::open(const std::string &path)
     if (input.descriptor < 0)
         return fail(input.problem);
     descriptor = input.descriptor;
+    fileBytes = uint64_t(input.size);
     // A small table gets a buffer of its own size (one more byte to see the end at once).
     buffer.resize(size_t(std::min<long long>(input.size + 1, (long long)kBlockSize)));
     return readHeader();
@@ -198,6 +199,7 @@ bool TableReader::readMore()
         const ssize_t got = ::read(descriptor, buffer.data() + filled, buffer.size() - filled);
         if (got > 0) {
             filled += size_t(got);
+            consumed += uint64_t(got);
             return true;
         }
         if (got == 0) {
