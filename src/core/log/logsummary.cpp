@@ -8,41 +8,48 @@
 
 namespace {
 
-// Frames per identifier: a table for the 2048 standard identifiers, a hash map for the others.
+// Frames and times per identifier: a table for the 2048 standard identifiers, a hash map for the
+// others.
 class IdentifierCounter
 {
 public:
-    void count(uint32_t id)
+    void count(uint32_t id, uint64_t time)
     {
-        if (id < standard.size())
-            ++standard[id];
-        else
-            ++others[id];
+        LogSummary::Identifier &identifier = id < standard.size() ? standard[id] : others[id];
+        if (identifier.frames++ == 0)
+            identifier.firstTime = time;
+        identifier.lastTime = time;
     }
 
     std::vector<LogSummary::Identifier> sorted() const
     {
         std::vector<LogSummary::Identifier> list;
         for (uint32_t id = 0; id < standard.size(); ++id) {
-            if (standard[id])
-                list.push_back({id, standard[id]});
+            if (standard[id].frames)
+                list.push_back(withId(standard[id], id));
         }
         const size_t standardCount = list.size();
-        for (const auto &[id, frames] : others)
-            list.push_back({id, frames});
+        for (const auto &[id, identifier] : others)
+            list.push_back(withId(identifier, id));
         std::sort(list.begin() + std::ptrdiff_t(standardCount), list.end(),
                   [](const auto &a, const auto &b) { return a.id < b.id; });
         return list;
     }
 
 private:
-    std::array<uint64_t, 2048> standard{};
-    std::unordered_map<uint32_t, uint64_t> others;
+    static LogSummary::Identifier withId(LogSummary::Identifier identifier, uint32_t id)
+    {
+        identifier.id = id;
+        return identifier;
+    }
+
+    std::array<LogSummary::Identifier, 2048> standard{};
+    std::unordered_map<uint32_t, LogSummary::Identifier> others;
 };
 
 } // namespace
 
-std::optional<LogSummary> summarizeLog(const std::string &path)
+std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &progress)
 {
     ConversionFiles files;
     const std::unique_ptr<LogSource> log = files.openLog(path);
@@ -54,6 +61,7 @@ std::optional<LogSummary> summarizeLog(const std::string &path)
 
     IdentifierCounter counter;
     StampUnwrapper unwrap;
+    ProgressGate gate(progress, summary.fileSize);
     std::vector<CAN_FIFOMailBox_TypeDef> batch(4096);
     uint64_t previous = 0;
     while (const size_t count = log->read(batch.data(), batch.size())) {
@@ -64,9 +72,13 @@ std::optional<LogSummary> summarizeLog(const std::string &path)
             else if (time < previous)
                 ++summary.outOfOrder;
             previous = time;
-            counter.count(mailboxId(batch[i]));
+            counter.count(mailboxId(batch[i]), time);
         }
         summary.records += count;
+        if (!gate.advance(summary.records * kLogRecordSize)) {
+            summary.cancelled = true;
+            break;
+        }
     }
     summary.lastTime = previous;
     summary.wraps = unwrap.wraps();

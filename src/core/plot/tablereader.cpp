@@ -105,6 +105,7 @@ bool TableReader::open(const std::string &path)
     struct stat status;
     if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
         return fail("not a regular file");
+    fileBytes = uint64_t(status.st_size);
     // A small table gets a buffer of its own size (one more byte to see the end at once).
     buffer.resize(size_t(std::min<off_t>(status.st_size + 1, off_t(kBlockSize))));
     return readHeader();
@@ -200,6 +201,7 @@ bool TableReader::readMore()
         const ssize_t got = ::read(descriptor, buffer.data() + filled, buffer.size() - filled);
         if (got > 0) {
             filled += size_t(got);
+            consumed += uint64_t(got);
             return true;
         }
         if (got == 0) {

@@ -33,6 +33,9 @@ public:
     // The line last read, counted from 1 for the header.
     uint64_t lineNumber() const { return line; }
     const std::string &error() const { return problem; }
+    // The file's size when opened, and how much of it has been read so far.
+    uint64_t fileSize() const { return fileBytes; }
+    uint64_t bytesRead() const { return consumed; }
 
     // The time of the table's last row, read from the end of the file without the rest. Nothing
     // when the last line holds no time: the table has no rows, or next() will find that line
@@ -51,6 +54,8 @@ private:
     size_t start = 0;
     size_t filled = 0;
     bool endOfFile = false;
+    uint64_t fileBytes = 0;
+    uint64_t consumed = 0;
     std::vector<std::string> columnNames;
     std::vector<double> values; // time, then one per name
     uint64_t line = 0;
