@@ -97,11 +97,11 @@ std::optional<std::pair<uint64_t, double>> frameValueAt(const QString &name, uin
 
 QMimeData *draggedSignals(const ViewerWindow &window, const QStringList &names)
 {
-    QStringList indexes;
+    std::vector<size_t> indexes;
     for (const QString &name : names)
-        indexes << QString::number(*window.openedFile()->catalog.indexOf(name));
+        indexes.push_back(*window.openedFile()->catalog.indexOf(name));
     auto *data = new QMimeData;
-    data->setData(SignalTree::kMimeType, indexes.join(',').toLatin1());
+    data->setData(SignalTree::kMimeType, SignalTree::mimeDataOfSignals(indexes));
     return data;
 }
 

@@ -6,6 +6,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 enum Column
@@ -20,7 +22,21 @@ enum Column
 
 constexpr int kIndexRole = Qt::UserRole;
 
-// A tree whose drags carry the indexes of the selected signals.
+// A signal's item, or each signal of a message's item that the filter shows.
+void addIndexes(const QTreeWidgetItem *item, std::vector<size_t> &indexes)
+{
+    const QVariant index = item->data(NameColumn, kIndexRole);
+    if (index.isValid()) {
+        if (std::find(indexes.begin(), indexes.end(), index.toULongLong()) == indexes.end())
+            indexes.push_back(size_t(index.toULongLong()));
+        return;
+    }
+    for (int child = 0; child < item->childCount(); ++child)
+        if (!item->child(child)->isHidden())
+            addIndexes(item->child(child), indexes);
+}
+
+// A tree whose drags carry the indexes of the selected signals; a message carries its signals.
 class SignalList : public QTreeWidget
 {
 public:
@@ -30,14 +46,13 @@ protected:
     QStringList mimeTypes() const override { return {SignalTree::kMimeType}; }
     QMimeData *mimeData(const QList<QTreeWidgetItem *> &items) const override
     {
-        QStringList indexes;
+        std::vector<size_t> indexes;
         for (const QTreeWidgetItem *item : items)
-            if (item->data(NameColumn, kIndexRole).isValid())
-                indexes << item->data(NameColumn, kIndexRole).toString();
-        if (indexes.isEmpty())
+            addIndexes(item, indexes);
+        if (indexes.empty())
             return nullptr;
         auto *data = new QMimeData;
-        data->setData(SignalTree::kMimeType, indexes.join(',').toLatin1());
+        data->setData(SignalTree::kMimeType, SignalTree::mimeDataOfSignals(indexes));
         return data;
     }
 };
@@ -56,7 +71,7 @@ QTreeWidgetItem *messageItem(const CatalogMessage &message)
     auto *item = new QTreeWidgetItem({name, QString(), identifierText(message.id),
                                       QString::number(message.frames),
                                       QString::number(message.rate, 'f', 1)});
-    item->setFlags(Qt::ItemIsEnabled);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
     for (int column : {FramesColumn, RateColumn})
         item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     for (const CatalogSignal &signal : message.signalList)
@@ -118,8 +133,7 @@ std::vector<size_t> SignalTree::selectedSignals() const
 {
     std::vector<size_t> indexes;
     for (const QTreeWidgetItem *item : tree->selectedItems())
-        if (item->data(NameColumn, kIndexRole).isValid())
-            indexes.push_back(size_t(item->data(NameColumn, kIndexRole).toULongLong()));
+        addIndexes(item, indexes);
     return indexes;
 }
 
@@ -154,6 +168,14 @@ void SignalTree::applyFilter(const QString &text)
         item->setHidden(!whole && !anyChild);
         item->setExpanded(!text.isEmpty() && anyChild);
     }
+}
+
+QByteArray SignalTree::mimeDataOfSignals(const std::vector<size_t> &indexes)
+{
+    QByteArray data;
+    for (size_t index : indexes)
+        data += (data.isEmpty() ? "" : ",") + QByteArray::number(qulonglong(index));
+    return data;
 }
 
 std::vector<size_t> SignalTree::signalsOfMimeData(const QByteArray &data)

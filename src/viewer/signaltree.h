@@ -21,7 +21,7 @@ public:
     explicit SignalTree(QWidget *parent = nullptr);
 
     void showCatalog(const SignalCatalog &catalog);
-    // The signals selected in the list.
+    // The signals selected in the list; a message stands for its signals.
     std::vector<size_t> selectedSignals() const;
     // Makes the signal the selected one, e.g. after it was plotted.
     void selectSignal(size_t index);
@@ -29,6 +29,7 @@ public:
 
     // The type of the data a drag of signals carries: their indexes, separated by commas.
     static constexpr char kMimeType[] = "application/x-quorvane-signals";
+    static QByteArray mimeDataOfSignals(const std::vector<size_t> &indexes);
     static std::vector<size_t> signalsOfMimeData(const QByteArray &data);
 
 Q_SIGNALS:
