@@ -120,7 +120,11 @@ void SignalTree::showCatalog(const SignalCatalog &catalog)
     for (const CatalogSignal &column : catalog.columns)
         items << signalItem(column);
     tree->addTopLevelItems(items);
-    tree->setRootIsDecorated(catalog.columns.empty());
+    // A table's columns have names alone.
+    const bool table = !catalog.columns.empty();
+    tree->setRootIsDecorated(!table);
+    for (int column : {UnitColumn, IdentifierColumn, FramesColumn, RateColumn})
+        tree->setColumnHidden(column, table);
     // The columns fit the signals' names and units too, which are folded away.
     tree->expandAll();
     for (int column = 0; column < ColumnCount; ++column)

@@ -65,8 +65,10 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     auto *splitter = new QSplitter;
     splitter->addWidget(tree);
     splitter->addWidget(scroll);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({440, 840});
+    // A quarter for the tree, at first and as the window grows or shrinks.
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 3);
+    splitter->setSizes({400, 880});
     setCentralWidget(splitter);
     progress->setMaximumWidth(200);
     progress->hide();
