@@ -280,10 +280,11 @@ void ViewerTest::badInput_data()
     QTest::newRow("log without frames")
         << "empty.qvl"
         << "db.json" << QByteArray() << candb << "%1: the log holds no frames";
-    QTest::newRow("not a log") << "run.bin"
-                               << "db.json" << log << candb
-                               << "%1: not a log the viewer reads: a logger's .qvl, a candump "
-                                  ".log or an ASC .asc file";
+    QTest::newRow("not a log")
+        << "run.bin"
+        << "" << log << QByteArray()
+        << "%1: not a log or a table the viewer reads: a logger's .qvl, a candump .log, an ASC "
+           ".asc or a decoded .csv file";
     QTest::newRow("table with a bad line")
         << "table.csv"
         << "" << QByteArray("time,a\n0,1\n0.5,x\n") << QByteArray()

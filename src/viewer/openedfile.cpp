@@ -160,8 +160,6 @@ QString prepareLog(const QString &path, OpenedFile &file)
     LogTextFormat format;
     if (logTextFormatOfPath(encoded(path), format))
         return importLog(path, format, file);
-    if (!isLogFilePath(path))
-        return "not a log the viewer reads: a logger's .qvl, a candump .log or an ASC .asc file";
     file.readPath = encoded(path);
     return {};
 }
@@ -231,10 +229,19 @@ QString OpenedFile::name(size_t index) const
     return signal ? signal->name : QString();
 }
 
+QString requestProblem(const OpenRequest &request)
+{
+    QString problem = inputFileProblem(request.file);
+    LogTextFormat format;
+    if (problem.isEmpty() && !request.isTable() && !isLogFilePath(request.file) &&
+        !logTextFormatOfPath(encoded(request.file), format))
+        problem = "not a log or a table the viewer reads: a logger's .qvl, a candump .log, an ASC "
+                  ".asc or a decoded .csv file";
+    return problem.isEmpty() ? problem : request.file + ": " + problem;
+}
+
 OpenOutcome openFile(const OpenRequest &request, const Progress &progress)
 {
-    if (const QString problem = inputFileProblem(request.file); !problem.isEmpty())
-        return refused(request.file, problem);
     return request.isTable() ? openTable(request, progress) : openLog(request, progress);
 }
 

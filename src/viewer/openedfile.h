@@ -43,6 +43,10 @@ struct OpenOutcome
     QString problem;
 };
 
+// Why the file asked for cannot be opened at all, naming it: missing, no regular file, or of a
+// kind the viewer does not read. Empty when it may be tried.
+QString requestProblem(const OpenRequest &request);
+
 // Reads the request's files: the database, then one pass over the log (or the table) for the
 // frames of each message and its time extent. Runs on a worker thread.
 OpenOutcome openFile(const OpenRequest &request, const Progress &progress);

@@ -126,6 +126,8 @@ QString ViewerWindow::askForDatabase(const QString &log)
 
 void ViewerWindow::open(const OpenRequest &request)
 {
+    if (const QString problem = requestProblem(request); !problem.isEmpty())
+        return fail(problem);
     OpenRequest complete = request;
     if (!complete.isTable() && complete.database.isEmpty()) {
         if (quietly)
@@ -155,7 +157,8 @@ void ViewerWindow::finishOpening(const OpenOutcome &outcome)
         return fail(outcome.problem);
     }
     file = outcome.file;
-    recent->add(file->request);
+    if (!quietly)
+        recent->add(file->request);
     tree->showCatalog(file->catalog);
     plotView->reset(file->extent);
     showFileStatus();
