@@ -97,6 +97,7 @@ ViewerOptions readViewerOptions(const QStringList &arguments, QString &problem)
         {"candb", "The log's signal database: a Candb .json file, or a DBC file.", "DB"},
         {"signals", "Signals to plot at once, one band each.", "NAME,NAME..."},
         {"range", "The time shown, in seconds.", "FROM:TO"},
+        {"cursor", "Pins the cursor at this time, in seconds.", "SECONDS"},
         {"size", "The window's size in pixels.", "WIDTHxHEIGHT"},
         {"grab", "Renders the window into a PNG image and quits.", "OUT.png"},
     });
@@ -110,6 +111,13 @@ ViewerOptions readViewerOptions(const QStringList &arguments, QString &problem)
         options.signalNames = parser.value("signals").split(',', Qt::SkipEmptyParts);
     if (parser.isSet("range"))
         options.range = rangeOption(parser.value("range"), problem);
+    if (parser.isSet("cursor")) {
+        bool converts = false;
+        options.cursor = parser.value("cursor").toDouble(&converts);
+        if (!converts || !std::isfinite(*options.cursor))
+            problem =
+                QString("--cursor needs a number of seconds, not '%1'").arg(parser.value("cursor"));
+    }
     if (parser.isSet("size"))
         options.size = sizeOption(parser.value("size"), problem);
     options.grabPath = parser.value("grab");
@@ -129,8 +137,12 @@ int runViewer(const ViewerOptions &options)
     auto finish = [&] {
         if (options.range)
             window.plot()->showRange(options.range->first, options.range->second);
+        if (options.cursor)
+            window.plot()->pinCursor(*options.cursor);
         if (!grabbing)
             return;
+        // The status bar's labels take their new sizes first.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         if (!writePng(window.grab().toImage(), options.grabPath))
             return quitWith(options.grabPath + ": the image could not be written");
         QCoreApplication::exit(0);

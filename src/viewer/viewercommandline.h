@@ -9,12 +9,13 @@
 
 // What quorvane-view was started with:
 //     quorvane-view [LOG --candb DB | TABLE.csv] [--signals A,B,C] [--range FROM:TO]
-//                   [--size WxH] [--grab OUT.png]
+//                   [--cursor SECONDS] [--size WxH] [--grab OUT.png]
 struct ViewerOptions
 {
     OpenRequest request; // empty file: start with an empty window
     QStringList signalNames;
     std::optional<std::pair<double, double>> range;
+    std::optional<double> cursor; // pinned there
     std::optional<QSize> size;
     QString grabPath; // empty: stay open for the user
 };

@@ -73,7 +73,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     progress->setMaximumWidth(200);
     progress->hide();
     statusBar()->addWidget(fileStatus, 1);
-    statusBar()->addWidget(rangeStatus);
+    statusBar()->addPermanentWidget(rangeStatus);
     statusBar()->addPermanentWidget(progress);
     fileStatus->setText(
         tr("Open a log with its database, or a table: File > Open, or drop them here"));
