@@ -2,6 +2,7 @@
 #include "conversion/decoderinputs.h"
 #include "database/signalcodec.h"
 #include "log/logfile.h"
+#include "log/logtextfiles.h"
 #include "messageboxrecorder.h"
 #include "plotview.h"
 #include "signaltree.h"
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <optional>
 
@@ -32,6 +34,14 @@ private Q_SLOTS:
     void readoutIsTheFramesValue_data();
     void readoutIsTheFramesValue();
     void zoomKeepsTheTimeUnderThePointer();
+    void keysMoveTheWindow_data();
+    void keysMoveTheWindow();
+    void clickPinsTheCursor();
+    void filterNarrowsTheTree_data();
+    void filterNarrowsTheTree();
+    void otherInputsOpen_data();
+    void otherInputsOpen();
+    void exportWritesWhatIsShown();
     void signalsComeAndGo();
     void closingStopsThePass();
     void badInput_data();
@@ -181,6 +191,153 @@ void ViewerTest::zoomKeepsTheTimeUnderThePointer()
     QCoreApplication::sendEvent(plot, &wheel);
     QVERIFY(plot->timeWindow().span() < spanBefore / 2);
     QVERIFY(qAbs(*plot->timeAt(pointer) - before) < 1e-9 * spanBefore);
+}
+
+void ViewerTest::keysMoveTheWindow_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<double>("from"); // as fractions of the log's extent, from 0.4 to 0.6 before
+    QTest::addColumn<double>("to");
+    QTest::newRow("right pans a tenth later") << int(Qt::Key_Right) << 0.42 << 0.62;
+    QTest::newRow("left pans a tenth earlier") << int(Qt::Key_Left) << 0.38 << 0.58;
+    QTest::newRow("up zooms in around the middle") << int(Qt::Key_Up) << 0.45 << 0.55;
+    QTest::newRow("down zooms out around the middle") << int(Qt::Key_Down) << 0.3 << 0.7;
+    QTest::newRow("home shows everything") << int(Qt::Key_Home) << 0.0 << 1.0;
+}
+
+void ViewerTest::keysMoveTheWindow()
+{
+    QFETCH(int, key);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    ViewerWindow window;
+    window.setQuiet(true);
+    QVERIFY(openAndWait(window, {kLog, kCandb}));
+    QVERIFY(addAndWait(window, {"VehicleSpeed"}));
+    PlotView *plot = window.plot();
+    const TimeRange extent = plot->extent();
+    const auto at = [&](double fraction) {
+        return extent.from + fraction * (extent.to - extent.from);
+    };
+    plot->showRange(at(0.4), at(0.6));
+    QTest::keyClick(plot, Qt::Key(key));
+    const double tolerance = 1e-9 * (extent.to - extent.from);
+    QVERIFY(qAbs(plot->timeWindow().from - at(from)) < tolerance);
+    QVERIFY(qAbs(plot->timeWindow().to - at(to)) < tolerance);
+}
+
+void ViewerTest::clickPinsTheCursor()
+{
+    ViewerWindow window;
+    window.setQuiet(true);
+    window.resize(1200, 700);
+    window.show();
+    QVERIFY(openAndWait(window, {kLog, kCandb}));
+    QVERIFY(addAndWait(window, {"VehicleSpeed"}));
+    PlotView *plot = window.plot();
+    const QPoint first(plot->width() / 2, plot->height() / 2);
+    const QPoint second(plot->width() * 3 / 4, plot->height() / 2);
+    QTest::mouseMove(plot, first);
+    QCOMPARE(plot->cursor(), plot->timeAt(first));
+    QTest::mouseClick(plot, Qt::LeftButton, {}, first);
+    QTest::mouseMove(plot, second);
+    QCOMPARE(plot->cursor(), plot->timeAt(first));
+    QTest::keyClick(plot, Qt::Key_Escape);
+    QTest::mouseMove(plot, second + QPoint(1, 0));
+    QCOMPARE(plot->cursor(), plot->timeAt(second + QPoint(1, 0)));
+}
+
+void ViewerTest::filterNarrowsTheTree_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("shown"); // the signals left in sight
+    QTest::newRow("part of signal names, any case")
+        << "SPEED" << QStringList{"EngineSpeed",  "VehicleSpeed", "WheelSpeedFL",
+                                  "WheelSpeedFR", "WheelSpeedRL", "WheelSpeedRR"};
+    QTest::newRow("a message's name shows all its signals")
+        << "brakes" << QStringList{"BrakePressure", "BrakePedal"};
+    QTest::newRow("nothing of that name") << "xyz" << QStringList();
+}
+
+void ViewerTest::filterNarrowsTheTree()
+{
+    QFETCH(QString, filter);
+    QFETCH(QStringList, shown);
+    ViewerWindow window;
+    window.setQuiet(true);
+    QVERIFY(openAndWait(window, {kLog, kCandb}));
+    window.signalTree()->setFilter(filter);
+    const auto *tree = window.signalTree()->findChild<QTreeWidget *>();
+    QStringList seen;
+    for (int top = 0; top < tree->topLevelItemCount(); ++top) {
+        const QTreeWidgetItem *message = tree->topLevelItem(top);
+        for (int child = 0; child < message->childCount(); ++child)
+            if (!message->isHidden() && !message->child(child)->isHidden())
+                seen << message->child(child)->text(0);
+    }
+    QCOMPARE(seen, shown);
+}
+
+void ViewerTest::otherInputsOpen_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<QString>("signal");
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<uint64_t>("frames");
+
+    // The example's last EngineSpeed, as the .qvl gives it, through every way in.
+    const auto last = frameValueAt("EngineSpeed", ~uint64_t(0));
+    QVERIFY(last);
+    QTest::newRow("candump log") << "run.log" << kCandb << "EngineSpeed" << 1e6 << last->second
+                                 << uint64_t(34920);
+    QTest::newRow("ASC log, DBC file") << "run.asc" << kExamples + "/vehicle.dbc"
+                                       << "EngineSpeed" << 1e6 << last->second << uint64_t(34920);
+    QTest::newRow("table") << "run.csv"
+                           << ""
+                           << "Speed" << 1.2 << 20.0 << uint64_t(3);
+}
+
+void ViewerTest::otherInputsOpen()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, database);
+    QFETCH(QString, signal);
+    QFETCH(double, seconds);
+    QFETCH(double, value);
+    QFETCH(uint64_t, frames);
+    const QString filePath = path(file);
+    if (file.endsWith(".csv")) {
+        QVERIFY(writeFile(filePath, "time,Speed\n0.5,10\n1.0,20\n1.5,15\n"));
+    } else {
+        LogExportJob job{nativePath(kLog), nativePath(filePath),
+                         file.endsWith(".log") ? LogTextFormat::Candump : LogTextFormat::Asc};
+        job.channel = job.format == LogTextFormat::Candump ? "can0" : "1";
+        QCOMPARE(exportLogText(job).outcome, ConversionOutcome::Finished);
+    }
+    ViewerWindow window;
+    window.setQuiet(true);
+    QVERIFY(openAndWait(window, {filePath, database}));
+    QCOMPARE(window.openedFile()->frames, frames);
+    QVERIFY(addAndWait(window, {signal}));
+    const std::vector<CursorReading> readings = window.plot()->readout(seconds);
+    QVERIFY(readings.at(0).sample);
+    QCOMPARE(readings[0].sample->value, value);
+}
+
+void ViewerTest::exportWritesWhatIsShown()
+{
+    ViewerWindow window;
+    window.setQuiet(true);
+    window.resize(1000, 600);
+    window.show();
+    QVERIFY(openAndWait(window, {kLog, kCandb}));
+    QCOMPARE(window.plot()->exportImage(false), QByteArray());
+    QVERIFY(addAndWait(window, {"VehicleSpeed", "GearSelected"}));
+    QCOMPARE(QImage::fromData(window.plot()->exportImage(false)).size(), window.plot()->size());
+    const QByteArray svg = window.plot()->exportImage(true);
+    QVERIFY(svg.contains("VehicleSpeed") && svg.contains("GearSelected"));
 }
 
 // Double-click and drops onto a band or beside the bands; removal keeps the others in place.

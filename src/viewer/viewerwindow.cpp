@@ -157,6 +157,7 @@ void ViewerWindow::finishOpening(const OpenOutcome &outcome)
         return fail(outcome.problem);
     }
     file = outcome.file;
+    waiting.clear(); // asked for in the tree of the file before
     if (!quietly)
         recent->add(file->request);
     tree->showCatalog(file->catalog);
