@@ -1,6 +1,5 @@
 #include "plotview.h"
 
-#include "plot/tablereader.h"
 #include "signaltree.h"
 
 #include <QContextMenuEvent>
@@ -40,11 +39,19 @@ QString microsText(uint64_t micros)
     return QString("%1.%2").arg(micros / 1000000).arg(micros % 1000000, 6, 10, QChar('0'));
 }
 
+// A frame's value: whole numbers in all their digits, others to 15 significant digits, which a
+// double always holds, so that 0.1 * -14 reads -1.4 and not -1.4000000000000001.
+QString valueText(double value)
+{
+    const bool whole = std::nearbyint(value) == value && std::abs(value) < 1e19;
+    return whole ? QString::number(value, 'f', 0) : QString::number(value, 'g', 15);
+}
+
 QString readingText(const CursorReading &reading)
 {
     if (!reading.sample)
         return reading.name + ": no frame yet";
-    QString value = QString::fromStdString(numberText(reading.sample->value));
+    QString value = valueText(reading.sample->value);
     if (!reading.unit.isEmpty())
         value += ' ' + reading.unit;
     return QString("%1: %2   (frame at %3 s)")
