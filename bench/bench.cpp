@@ -3,13 +3,15 @@
 // own inputs, converts each workload a few times, each time in a fresh process, and prints the
 // medians.
 //
-//     quorvane_bench [--reps N] [--dir FOLDER] [--only W1,W2,W2win,W3,W4,W5] [--smart 0|1]
-//                    [--w1-seconds S] [--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--keep]
+//     quorvane_bench [--reps N] [--dir FOLDER] [--only W1,W2,W2win,W3,W4,W5,W6] [--smart 0|1]
+//                    [--w1-seconds S] [--w2-seconds S] [--w4-mb MB] [--w5-seconds S]
+//                    [--w6-mb MB] [--keep]
 
 #include "childwork.h"
 #include "conversion/decoderinputs.h"
 #include "measure.h"
 #include "traffic.h"
+#include "viewwork.h"
 
 #include <algorithm>
 #include <chrono>
@@ -44,6 +46,7 @@ struct Options
     double w2Seconds = 120;
     double w4Megabytes = 1000;
     double w5Seconds = 60;
+    double w6Megabytes = 1000;
     bool keep = false;
 };
 
@@ -293,6 +296,133 @@ BatchResult measureBatch(const std::vector<std::string> &logs, const std::string
     return result;
 }
 
+// W6: a viewer on a long log. The figures of each run; medians and ranges over the runs.
+struct ViewLevel
+{
+    double span = 0;
+    std::vector<double> medianMs, slowestMs, cpuMs; // one each per run
+};
+
+struct ViewResult
+{
+    bool ok = false;
+    double inMB = 0;
+    unsigned long long records = 0, values = 0, plotted = 0;
+    std::vector<double> index, indexCpu, read, readCpu, addWorst, addMedian, perValue;
+    std::vector<ViewLevel> levels;
+
+    std::vector<double> indexRatios() const
+    {
+        std::vector<double> ratios;
+        for (size_t i = 0; i < index.size(); ++i)
+            ratios.push_back(index[i] / read[i]);
+        return ratios;
+    }
+    // The slowest level's median redraw, each run.
+    std::vector<double> worstRedraws() const
+    {
+        std::vector<double> worst(index.size(), 0);
+        for (const ViewLevel &level : levels) {
+            for (size_t run = 0; run < level.medianMs.size(); ++run)
+                worst[run] = std::max(worst[run], level.medianMs[run]);
+        }
+        return worst;
+    }
+};
+
+// The plot's width in the viewer, in pixel columns.
+constexpr int kViewPixels = 1600;
+
+bool measureViewRun(const std::string &candb, const std::string &log, ViewResult &result,
+                    bool counted)
+{
+    ::sync();
+    const double cpuBefore = processCpuSeconds();
+    const double readSeconds = readFloorSeconds(log);
+    const double readCpu = processCpuSeconds() - cpuBefore;
+    const ChildRun run = runThisProgram({"--view", candb, log, std::to_string(kViewPixels)});
+    std::istringstream output(run.output);
+    double index = 0, indexCpu = 0, addWorst = 0, addMedian = 0, perValue = 0;
+    if (!run.ok || !(output >> index >> indexCpu >> result.records >> addWorst >> addMedian >>
+                     perValue >> result.values >> result.plotted))
+        return false;
+    if (!counted)
+        return true;
+    result.index.push_back(index);
+    result.indexCpu.push_back(indexCpu);
+    result.read.push_back(readSeconds);
+    result.readCpu.push_back(readCpu);
+    result.addWorst.push_back(addWorst);
+    result.addMedian.push_back(addMedian);
+    result.perValue.push_back(perValue);
+    double span = 0, medianMs = 0, slowestMs = 0, cpuMs = 0;
+    for (size_t level = 0; output >> span >> medianMs >> slowestMs >> cpuMs; ++level) {
+        if (result.levels.size() <= level)
+            result.levels.push_back({span, {}, {}, {}});
+        result.levels[level].medianMs.push_back(medianMs);
+        result.levels[level].slowestMs.push_back(slowestMs);
+        result.levels[level].cpuMs.push_back(cpuMs);
+    }
+    return true;
+}
+
+ViewResult measureViewer(const std::string &candb, const std::string &log, const Options &options)
+{
+    ViewResult result;
+    result.inMB = double(fileSize(log)) / 1e6;
+    for (int rep = -1; rep < options.reps; ++rep) {
+        std::fprintf(stderr, "W6 run %d of %d%s\n", rep + 1, options.reps,
+                     rep < 0 ? " (not counted)" : "");
+        if (!measureViewRun(candb, log, result, rep >= 0))
+            return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+// The median of the runs and, in brackets, the fastest and the slowest.
+std::string runsText(const std::vector<double> &values, const char *format)
+{
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    char text[96];
+    const std::string both = std::string(format) + " [" + format + " .. " + format + "]";
+    std::snprintf(text, sizeof text, both.c_str(), median(values), *low, *high);
+    return text;
+}
+
+void printViewing(const ViewResult &r)
+{
+    std::printf("W6: %.1f MB, %llu records; %llu signals plotted, %llu values; medians of %zu "
+                "runs [fastest .. slowest]; cpu: processor time, all threads\n",
+                r.inMB, r.records, r.plotted, r.values, r.index.size());
+    std::printf("  index pass %s s (cpu %s s); R %s s (cpu %s s); index / R %s\n",
+                runsText(r.index, "%.3f").c_str(), runsText(r.indexCpu, "%.3f").c_str(),
+                runsText(r.read, "%.3f").c_str(), runsText(r.readCpu, "%.3f").c_str(),
+                runsText(r.indexRatios(), "%.2f").c_str());
+    std::printf("  adding a signal: median of the %llu %s s, slowest %s s\n", r.plotted,
+                runsText(r.addMedian, "%.3f").c_str(), runsText(r.addWorst, "%.3f").c_str());
+    std::printf(
+        "  redraw of %llu signals at %d px, ms, at each zoom level %d windows: their median, "
+        "their slowest, their median cpu\n",
+        r.plotted, kViewPixels, kViewWindowsPerLevel);
+    for (const ViewLevel &level : r.levels)
+        std::printf(
+            "    %12.4f s  %s  %s  %s\n", level.span, runsText(level.medianMs, "%.2f").c_str(),
+            runsText(level.slowestMs, "%.2f").c_str(), runsText(level.cpuMs, "%.2f").c_str());
+}
+
+void printViewingTargets(const ViewResult &r)
+{
+    const double ratio = median(r.indexRatios());
+    printTarget("W6 index pass / R", ratio, "<= 1.5", ratio <= 1.5);
+    printTarget("W6 adding a signal, s (slowest)", median(r.addWorst), "<= 1",
+                median(r.addWorst) <= 1);
+    const double redraw = median(r.worstRedraws());
+    printTarget("W6 redraw of 8 signals, ms (worst level)", redraw, "<= 30", redraw <= 30);
+    printTarget("W6 bytes per plotted value", median(r.perValue), "<= 16",
+                median(r.perValue) <= 16);
+}
+
 bool parseOptions(int argc, char **argv, Options &options)
 {
     for (int i = 1; i < argc; ++i) {
@@ -312,6 +442,7 @@ bool parseOptions(int argc, char **argv, Options &options)
         } else if (flag == "--w2-seconds" && number(options.w2Seconds)) {
         } else if (flag == "--w4-mb" && number(options.w4Megabytes)) {
         } else if (flag == "--w5-seconds" && number(options.w5Seconds)) {
+        } else if (flag == "--w6-mb" && number(options.w6Megabytes)) {
         } else if (flag == "--dir" && value) {
             options.parent = argv[++i];
         } else if (flag == "--smart" && value) {
@@ -324,8 +455,9 @@ bool parseOptions(int argc, char **argv, Options &options)
             options.keep = true;
         } else {
             std::fprintf(stderr, "usage: quorvane_bench [--reps N] [--dir FOLDER] "
-                                 "[--only W1,W2,W2win,W3,W4,W5] [--smart 0|1] [--w1-seconds S] "
-                                 "[--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--keep]\n");
+                                 "[--only W1,W2,W2win,W3,W4,W5,W6] [--smart 0|1] [--w1-seconds S] "
+                                 "[--w2-seconds S] [--w4-mb MB] [--w5-seconds S] [--w6-mb MB] "
+                                 "[--keep]\n");
             return false;
         }
     }
@@ -455,6 +587,21 @@ int runBenchmark(const Options &options)
                         batch.logs, batch.logMB, batch.oneJob, batch.twoJobs, batch.start);
     }
 
+    ViewResult viewing;
+    if (ok && wanted(options, "W6")) {
+        // W1-shaped traffic over a log of the size asked for.
+        const std::string log =
+            inputs.log("view", dense, uint64_t(options.w6Megabytes * 1e6 / 16), 16);
+        ok = !log.empty();
+        if (ok)
+            viewing = measureViewer(denseDb, log, options);
+        ok = ok && viewing.ok;
+        if (viewing.ok)
+            printViewing(viewing);
+        if (!options.keep)
+            ::unlink(log.c_str());
+    }
+
     auto find = [&](const std::string &name) -> const Result * {
         for (const auto &[key, result] : results) {
             if (key == name && result.ok)
@@ -487,6 +634,8 @@ int runBenchmark(const Options &options)
         std::printf("  W5 speed-up without the program's start and end: %.2f\n",
                     batch.conversionSpeedUp());
     }
+    if (viewing.ok)
+        printViewingTargets(viewing);
 
     if (!options.keep) {
         for (const std::string &path : made)
@@ -504,6 +653,8 @@ int main(int argc, char **argv)
         return convertWithEngine(argc - 2, argv + 2);
     if (argc > 1 && std::strcmp(argv[1], "--window") == 0)
         return convertThroughWindow(argc - 2, argv + 2);
+    if (argc > 1 && std::strcmp(argv[1], "--view") == 0)
+        return measureViewing(argc - 2, argv + 2);
     Options options;
     if (!parseOptions(argc, argv, options))
         return 2;

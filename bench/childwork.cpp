@@ -3,6 +3,7 @@
 #include "conversion/conversion.h"
 #include "database/candb.h"
 #include "mainwindow.h"
+#include "measure.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -12,8 +13,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTextEdit>
-
-#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -59,15 +58,6 @@ private:
     const QElapsedTimer &clock;
 };
 
-// Processor time of this process so far, all its threads: user and system.
-double cpuSeconds()
-{
-    struct rusage usage = {};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
-
 void typeInto(MainWindow &window, const char *field, const QString &text)
 {
     window.findChild<QTextEdit *>(field)->setPlainText(text);
@@ -75,25 +65,33 @@ void typeInto(MainWindow &window, const char *field, const QString &text)
 
 } // namespace
 
+std::optional<Candb> readBenchCandb(const char *path)
+{
+    std::ifstream in(path, std::ios::binary);
+    Candb candb = readCandb(in);
+    if (!candb.ok()) {
+        std::fprintf(stderr, "Candb file refused: %s\n", candb.error.c_str());
+        return std::nullopt;
+    }
+    return candb;
+}
+
 int convertWithEngine(int argc, char **argv)
 {
     if (argc != 5)
         return 2;
-    std::ifstream in(argv[0], std::ios::binary);
-    const Candb candb = readCandb(in);
-    if (!candb.ok()) {
-        std::fprintf(stderr, "Candb file refused: %s\n", candb.error.c_str());
+    const std::optional<Candb> candb = readBenchCandb(argv[0]);
+    if (!candb)
         return 2;
-    }
     ConversionJob job{argv[1], argv[2], uint32_t(std::strtoul(argv[3], nullptr, 10)),
                       std::string(argv[4]) == "1"};
 
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const ConversionSummary summary = convertLog(candb, job);
+    const ConversionSummary summary = convertLog(*candb, job);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = processCpuSeconds() - cpuBefore;
     if (summary.outcome != ConversionOutcome::Finished) {
         std::fprintf(stderr, "conversion failed: outcome %d\n", int(summary.outcome));
         return 3;
@@ -129,10 +127,10 @@ int convertThroughWindow(int argc, char **argv)
 
     QElapsedTimer clock;
     FinishBoxWatcher watcher(clock);
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processCpuSeconds();
     clock.start();
     window.findChild<QPushButton *>("Convert")->click();
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = processCpuSeconds() - cpuBefore;
     if (watcher.text != "Finish conversion!") {
         std::fprintf(stderr, "the window said: %s\n", qPrintable(watcher.text));
         return 3;

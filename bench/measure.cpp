@@ -53,6 +53,14 @@ double writeFloorSeconds(const std::string &folder, uint64_t bytes)
     return written ? seconds : -1;
 }
 
+double processCpuSeconds()
+{
+    struct rusage usage = {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
 uint64_t fileSize(const std::string &path)
 {
     struct stat info;

@@ -13,6 +13,8 @@ double readFloorSeconds(const std::string &path);
 // file is removed afterwards.
 double writeFloorSeconds(const std::string &folder, uint64_t bytes);
 uint64_t fileSize(const std::string &path);
+// Processor time of this process so far, all its threads: user and system.
+double processCpuSeconds();
 
 struct ChildRun
 {

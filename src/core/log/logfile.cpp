@@ -1,5 +1,6 @@
 #include "log/logfile.h"
 
+#include <algorithm>
 #include <cstring>
 
 static_assert(sizeof(CAN_FIFOMailBox_TypeDef) == kLogRecordSize, "records are read in place");
@@ -49,6 +50,18 @@ bool LogReader::open(const std::string &path)
     return file != nullptr;
 }
 
+bool LogReader::open(const std::string &path, uint64_t offset, uint64_t bytes)
+{
+    if (!open(path))
+        return false;
+    if (fseeko(file, off_t(offset), SEEK_SET) != 0) {
+        close();
+        return false;
+    }
+    limit = bytes;
+    return true;
+}
+
 void LogReader::close()
 {
     if (file)
@@ -56,6 +69,7 @@ void LogReader::close()
     file = nullptr;
     partialSize = 0;
     consumed = 0;
+    limit = UINT64_MAX;
     readError = false;
 }
 
@@ -69,9 +83,11 @@ size_t LogReader::read(CAN_FIFOMailBox_TypeDef *records, size_t capacity)
     const size_t wanted = capacity * kLogRecordSize;
     size_t got = partialSize;
     std::memcpy(bytes, partial.data(), got);
-    while (got < wanted) {
-        const size_t more = std::fread(bytes + got, 1, wanted - got, file);
+    while (got < wanted && limit > 0) {
+        const size_t more =
+            std::fread(bytes + got, 1, size_t(std::min<uint64_t>(wanted - got, limit)), file);
         got += more;
+        limit -= more;
         if (more == 0) {
             readError = std::ferror(file) != 0;
             break;

@@ -63,6 +63,13 @@ inline uint32_t mailboxId(const CAN_FIFOMailBox_TypeDef &box)
 class StampUnwrapper
 {
 public:
+    StampUnwrapper() = default;
+    // Goes on after a frame whose time was unwrapped to `lastTime`, as if it had unwrapped it.
+    explicit StampUnwrapper(uint64_t lastTime)
+        : epoch(lastTime & ~uint64_t(0xFFFFFFFFu)), previous(uint32_t(lastTime))
+    {
+    }
+
     uint64_t operator()(uint32_t stamp)
     {
         if (stamp < previous && previous - stamp > 0x80000000u) {
@@ -95,6 +102,8 @@ public:
     // Opens `path` (in the platform's file-name encoding) to read from its start, closing any
     // file opened before. False if the file cannot be opened.
     bool open(const std::string &path);
+    // Opens `path` to read the `bytes` bytes from `offset` on as if they were the whole file.
+    bool open(const std::string &path, uint64_t offset, uint64_t bytes);
     void close();
     // Up to `capacity` whole records; fewer only at the end of the file or on a read error.
     size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity);
@@ -108,6 +117,7 @@ private:
     std::array<uint8_t, kLogRecordSize> partial{}; // the start of a record not yet whole
     size_t partialSize = 0;
     uint64_t consumed = 0;
+    uint64_t limit = UINT64_MAX; // the bytes left to read
     bool readError = false;
 };
 

@@ -2,87 +2,288 @@
 
 #include "conversion/conversionfiles.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <array>
-#include <unordered_map>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
 
 namespace {
 
-// Frames and times per identifier: a table for the 2048 standard identifiers, a hash map for the
-// others.
-class IdentifierCounter
+// Frames and times per identifier in an open-addressing table: for an identifier seen before, a
+// multiply and a compare. It grows before it is half full, so probes stay short.
+class IdentifierTable
 {
 public:
+    IdentifierTable() : slots(kFirstSize) {}
+
     void count(uint32_t id, uint64_t time)
     {
-        LogSummary::Identifier &identifier = id < standard.size() ? standard[id] : others[id];
-        if (identifier.frames++ == 0)
-            identifier.firstTime = time;
-        identifier.lastTime = time;
+        LogSummary::Identifier &slot = slots[slotOf(id)];
+        if (__builtin_expect(slot.id == id && slot.frames != 0, 1)) {
+            ++slot.frames;
+            slot.lastTime = time;
+            return;
+        }
+        countSlowly(id, time);
     }
 
-    std::vector<LogSummary::Identifier> sorted() const
-    {
-        std::vector<LogSummary::Identifier> list;
-        for (uint32_t id = 0; id < standard.size(); ++id) {
-            if (standard[id].frames)
-                list.push_back(withId(standard[id], id));
-        }
-        const size_t standardCount = list.size();
-        for (const auto &[id, identifier] : others)
-            list.push_back(withId(identifier, id));
-        std::sort(list.begin() + std::ptrdiff_t(standardCount), list.end(),
-                  [](const auto &a, const auto &b) { return a.id < b.id; });
-        return list;
-    }
+    // Every identifier seen, in no particular order; each slot in use has frames.
+    const std::vector<LogSummary::Identifier> &entries() const { return slots; }
 
 private:
-    static LogSummary::Identifier withId(LogSummary::Identifier identifier, uint32_t id)
+    static constexpr size_t kFirstSize = 256;
+
+    size_t slotOf(uint32_t id) const { return (id * 0x9E3779B1u) >> shift; }
+
+    // Kept out of the loop over the records, which it would only crowd.
+    [[gnu::noinline]] void countSlowly(uint32_t id, uint64_t time)
     {
-        identifier.id = id;
-        return identifier;
+        for (size_t slot = slotOf(id);; slot = (slot + 1) & (slots.size() - 1)) {
+            LogSummary::Identifier &entry = slots[slot];
+            if (entry.frames != 0 && entry.id == id) {
+                ++entry.frames;
+                entry.lastTime = time;
+                return;
+            }
+            if (entry.frames == 0) {
+                entry = {id, 1, time, time};
+                if (++used * 2 > slots.size())
+                    grow();
+                return;
+            }
+        }
     }
 
-    std::array<LogSummary::Identifier, 2048> standard{};
-    std::unordered_map<uint32_t, LogSummary::Identifier> others;
+    void grow()
+    {
+        std::vector<LogSummary::Identifier> old(slots.size() * 2);
+        old.swap(slots);
+        --shift;
+        for (const LogSummary::Identifier &entry : old) {
+            if (entry.frames == 0)
+                continue;
+            size_t slot = slotOf(entry.id);
+            while (slots[slot].frames != 0)
+                slot = (slot + 1) & (slots.size() - 1);
+            slots[slot] = entry;
+        }
+    }
+
+    std::vector<LogSummary::Identifier> slots;
+    int shift = 32 - 8; // 256 slots
+    size_t used = 0;
 };
+
+// What one stretch of the log holds. Its times are unwrapped as if the stretch were a log of its
+// own: they move on by the epoch it began in once the stretches before it are known (append).
+struct Stretch
+{
+    uint64_t records = 0;
+    uint64_t firstTime = 0;
+    uint64_t lastTime = 0;
+    uint64_t wraps = 0;
+    uint64_t outOfOrder = 0;
+    IdentifierTable identifiers;
+    bool complete = false;   // read to its end
+    bool readFailed = false; // reading failed, or the file ended before the stretch did
+};
+
+constexpr size_t kBatchRecords = 4096;
+
+// The loop over a batch works on copies in locals, which the compiler keeps in registers rather
+// than reloading them after every count it stores.
+void countRecords(const CAN_FIFOMailBox_TypeDef *records, size_t count,
+                  IdentifierTable &identifiers, StampUnwrapper &unwrap, uint64_t &previous,
+                  uint64_t &outOfOrder)
+{
+    StampUnwrapper stamps = unwrap;
+    uint64_t latest = previous;
+    uint64_t backwards = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint64_t time = stamps(records[i].RDTR);
+        backwards += time < latest;
+        latest = time;
+        identifiers.count(mailboxId(records[i]), time);
+    }
+    unwrap = stamps;
+    previous = latest;
+    outOfOrder += backwards;
+}
+// Below this size one thread reads the whole log: starting another costs more than it saves.
+constexpr uint64_t kBytesPerThread = uint64_t(16) << 20;
+
+// Shared by the threads of one pass: the bytes each has read, and whether to stop.
+struct PassState
+{
+    explicit PassState(size_t threads) : bytesDone(threads) {}
+    std::vector<std::atomic<uint64_t>> bytesDone;
+    std::atomic<bool> stop{false};
+
+    uint64_t totalDone() const
+    {
+        uint64_t total = 0;
+        for (const std::atomic<uint64_t> &bytes : bytesDone)
+            total += bytes.load(std::memory_order_relaxed);
+        return total;
+    }
+};
+
+// Reads `bytes` bytes of the log from `offset` on. `afterBatch` is told after every batch and
+// stops the stretch when it returns false.
+template <typename AfterBatch>
+Stretch readStretch(const std::string &path, uint64_t offset, uint64_t bytes, AfterBatch afterBatch)
+{
+    Stretch stretch;
+    LogReader reader;
+    if (!reader.open(path, offset, bytes)) {
+        stretch.readFailed = true;
+        return stretch;
+    }
+    IdentifierTable identifiers;
+    StampUnwrapper unwrap;
+    std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
+    uint64_t previous = 0;
+    uint64_t outOfOrder = 0;
+    bool going = true;
+    while (going) {
+        const size_t count = reader.read(batch.data(), batch.size());
+        if (count == 0)
+            break;
+        if (stretch.records == 0)
+            stretch.firstTime = batch[0].RDTR;
+        countRecords(batch.data(), count, identifiers, unwrap, previous, outOfOrder);
+        stretch.records += count;
+        going = afterBatch(reader.bytesRead());
+    }
+    stretch.lastTime = previous;
+    stretch.outOfOrder = outOfOrder;
+    stretch.wraps = unwrap.wraps();
+    stretch.identifiers = std::move(identifiers);
+    stretch.complete = going && reader.bytesRead() == bytes;
+    stretch.readFailed = reader.failed() || (going && !stretch.complete);
+    return stretch;
+}
+
+// Adds a stretch that follows the ones already in `summary`: its times move on by the epoch at
+// which the stamps stood when it began.
+void append(LogSummary &summary, std::vector<LogSummary::Identifier> &identifiers,
+            const Stretch &stretch)
+{
+    if (stretch.records == 0)
+        return;
+    uint64_t offset = 0;
+    if (summary.records == 0) {
+        summary.firstTime = stretch.firstTime;
+    } else {
+        StampUnwrapper resume(summary.lastTime);
+        const uint64_t first = resume(uint32_t(stretch.firstTime));
+        offset = first - stretch.firstTime;
+        summary.wraps += resume.wraps();
+        summary.outOfOrder += first < summary.lastTime;
+    }
+    summary.records += stretch.records;
+    summary.lastTime = stretch.lastTime + offset;
+    summary.wraps += stretch.wraps;
+    summary.outOfOrder += stretch.outOfOrder;
+    for (const LogSummary::Identifier &entry : stretch.identifiers.entries()) {
+        if (entry.frames != 0)
+            identifiers.push_back(
+                {entry.id, entry.frames, entry.firstTime + offset, entry.lastTime + offset});
+    }
+}
+
+// One entry per identifier, the stretches' entries (in log order) added up; standard
+// identifiers first, each kind ascending.
+std::vector<LogSummary::Identifier> combined(std::vector<LogSummary::Identifier> entries)
+{
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const LogSummary::Identifier &a, const LogSummary::Identifier &b) {
+                         return a.id < b.id;
+                     });
+    std::vector<LogSummary::Identifier> list;
+    for (const LogSummary::Identifier &entry : entries) {
+        if (!list.empty() && list.back().id == entry.id) {
+            list.back().frames += entry.frames;
+            list.back().lastTime = entry.lastTime;
+        } else {
+            list.push_back(entry);
+        }
+    }
+    // Standard identifiers are below the extended flag, so ascending order puts them first.
+    return list;
+}
+
+uint64_t regularFileSize(const std::string &path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? uint64_t(info.st_size) : 0;
+}
 
 } // namespace
 
+// The log is read in as many stretches as there are cores, each on a thread of its own; the
+// caller's thread reads the first one and tells `progress` how far they have come together.
 std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &progress)
 {
-    ConversionFiles files;
-    const std::unique_ptr<LogSource> log = files.openLog(path);
-    if (!log)
+    if (!isRegularFile(path))
         return std::nullopt;
     LogSummary summary;
-    summary.fileSize = log->size();
+    summary.fileSize = regularFileSize(path);
     summary.partialBytes = summary.fileSize % kLogRecordSize;
+    const uint64_t wholeRecords = summary.fileSize / kLogRecordSize;
 
-    IdentifierCounter counter;
-    StampUnwrapper unwrap;
+    const size_t threads = size_t(std::clamp<uint64_t>(
+        std::min<uint64_t>(std::thread::hardware_concurrency(), summary.fileSize / kBytesPerThread),
+        1, 8));
+    PassState state(threads);
     ProgressGate gate(progress, summary.fileSize);
-    std::vector<CAN_FIFOMailBox_TypeDef> batch(4096);
-    uint64_t previous = 0;
-    while (const size_t count = log->read(batch.data(), batch.size())) {
-        for (size_t i = 0; i < count; ++i) {
-            const uint64_t time = unwrap(batch[i].RDTR);
-            if (summary.records + i == 0)
-                summary.firstTime = time;
-            else if (time < previous)
-                ++summary.outOfOrder;
-            previous = time;
-            counter.count(mailboxId(batch[i]), time);
-        }
-        summary.records += count;
-        if (!gate.advance(summary.records * kLogRecordSize)) {
-            summary.cancelled = true;
+    auto stretchBytes = [&](size_t stretch) {
+        return (wholeRecords * (stretch + 1) / threads - wholeRecords * stretch / threads) *
+               kLogRecordSize;
+    };
+    auto stretchOffset = [&](size_t stretch) {
+        return wholeRecords * stretch / threads * kLogRecordSize;
+    };
+    std::vector<std::future<Stretch>> helpers;
+    for (size_t stretch = 1; stretch < threads; ++stretch) {
+        helpers.push_back(std::async(std::launch::async, [&, stretch] {
+            return readStretch(path, stretchOffset(stretch), stretchBytes(stretch),
+                               [&, stretch](uint64_t bytes) {
+                                   state.bytesDone[stretch].store(bytes, std::memory_order_relaxed);
+                                   return !state.stop.load(std::memory_order_relaxed);
+                               });
+        }));
+    }
+    // Progress is told every few MiB of all threads' reading together.
+    auto tellProgress = [&] {
+        if (!gate.advance(state.totalDone()))
+            state.stop = true;
+        return !state.stop;
+    };
+    std::vector<Stretch> stretches;
+    stretches.push_back(readStretch(path, 0, stretchBytes(0), [&](uint64_t bytes) {
+        state.bytesDone[0].store(bytes, std::memory_order_relaxed);
+        return tellProgress();
+    }));
+    for (std::future<Stretch> &helper : helpers) {
+        while (helper.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            tellProgress();
+        stretches.push_back(helper.get());
+    }
+
+    std::vector<LogSummary::Identifier> identifiers;
+    for (const Stretch &stretch : stretches) {
+        append(summary, identifiers, stretch);
+        // A stretch read only in part leaves a gap: the stretches after it are not counted.
+        if (!stretch.complete) {
+            summary.readFailed = stretch.readFailed;
             break;
         }
     }
-    summary.lastTime = previous;
-    summary.wraps = unwrap.wraps();
-    summary.identifiers = counter.sorted();
-    summary.readFailed = log->failed();
+    summary.cancelled = state.stop && !summary.readFailed;
+    summary.identifiers = combined(std::move(identifiers));
     return summary;
 }

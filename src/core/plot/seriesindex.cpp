@@ -4,27 +4,101 @@
 
 namespace {
 
-// The first index in [begin, end) at which `past` turns true; `past` must be false up to some
-// index and true from there on. Galloping from `begin` first, because the boundaries of
-// neighbouring pixel columns lie close together when zoomed in.
-template <typename Past> size_t firstPast(size_t begin, size_t end, Past past)
+// Times from here on are beyond what a double tells apart to the microsecond.
+constexpr uint64_t kLatestMicros = uint64_t(1) << 53;
+
+// The smallest time in microseconds at which `reached` holds, `reached` being false before some
+// time and true from there on; kLatestMicros when it never holds before. Searched outwards from
+// `estimateSeconds`, which the caller computes the way `reached` decides, so it lies close.
+template <typename Reached> uint64_t firstMicros(double estimateSeconds, Reached reached)
 {
-    size_t step = 1;
-    size_t low = begin;
-    size_t high = begin;
-    while (high < end && !past(high)) {
-        low = high + 1;
-        high = std::min(end, high + step);
-        step *= 2;
+    const double estimate = estimateSeconds * 1e6;
+    const uint64_t guess = estimate > 0 ? uint64_t(std::min(estimate, double(kLatestMicros))) : 0;
+    uint64_t low = 0;
+    uint64_t high = kLatestMicros;
+    for (uint64_t distance = 2;; distance *= 2) {
+        low = guess > distance ? guess - distance : 0;
+        high = std::min(kLatestMicros, guess + distance);
+        if ((low == 0 || !reached(low)) && (high == kLatestMicros || reached(high)))
+            break;
+    }
+    if (reached(low))
+        return low;
+    while (high - low > 1) {
+        const uint64_t middle = low + (high - low) / 2;
+        (reached(middle) ? high : low) = middle;
+    }
+    return high;
+}
+
+// The first time that counts as later than `seconds`, and the first that counts as at or after it.
+uint64_t firstMicrosAfter(double seconds)
+{
+    return firstMicros(seconds,
+                       [seconds](uint64_t m) { return SignalSeries::toSeconds(m) > seconds; });
+}
+
+uint64_t firstMicrosFrom(double seconds)
+{
+    return firstMicros(seconds,
+                       [seconds](uint64_t m) { return SignalSeries::toSeconds(m) >= seconds; });
+}
+
+// The first index in [begin, end) at which `reached` holds, `reached` being false up to some
+// index and true from there on; `end` when it never holds. Searched outwards from `guess`, in
+// steps that double, then by halving: a good guess costs a couple of looks at entries that lie
+// side by side in memory.
+template <typename Reached>
+size_t firstIndex(size_t begin, size_t end, size_t guess, Reached reached)
+{
+    size_t low = std::clamp(guess, begin, end);
+    size_t high = low;
+    for (size_t step = 1;; step *= 2) {
+        const bool lowFound = low == begin || !reached(low - 1);
+        const bool highFound = high == end || reached(high);
+        if (lowFound && highFound)
+            break;
+        if (!lowFound)
+            low = low - begin > step ? low - step : begin;
+        if (!highFound)
+            high = end - high > step ? high + step : end;
     }
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        if (past(middle))
+        if (reached(middle))
             high = middle;
         else
             low = middle + 1;
     }
     return low;
+}
+
+// The first entry in [begin, end) whose time is at least `micros`, looked for near `guess`.
+size_t firstAtOrAfter(const SignalSeries &series, uint64_t micros, size_t begin, size_t end,
+                      size_t guess)
+{
+    return firstIndex(begin, end, guess, [&](size_t i) { return series.micros(i) >= micros; });
+}
+
+// Four minima and maxima side by side: one after the other, each comparison would wait for the
+// one before.
+void widenByValues(const double *begin, const double *end, PixelSpan &span)
+{
+    double min[4] = {span.min, span.min, span.min, span.min};
+    double max[4] = {span.max, span.max, span.max, span.max};
+    const double *value = begin;
+    for (; end - value >= 4; value += 4) {
+        for (int lane = 0; lane < 4; ++lane) {
+            min[lane] = std::min(min[lane], value[lane]);
+            max[lane] = std::max(max[lane], value[lane]);
+        }
+    }
+    for (; value != end; ++value) {
+        min[0] = std::min(min[0], *value);
+        max[0] = std::max(max[0], *value);
+    }
+    span.min = std::min(std::min(min[0], min[1]), std::min(min[2], min[3]));
+    span.max = std::max(std::max(max[0], max[1]), std::max(max[2], max[3]));
 }
 
 } // namespace
@@ -37,9 +111,10 @@ SeriesIndex::SeriesIndex(const SignalSeries &series)
     std::vector<Bounds> base;
     base.reserve((values.size() + kBaseBlock - 1) / kBaseBlock);
     for (size_t start = 0; start < values.size(); start += kBaseBlock) {
+        const auto begin = values.begin() + std::ptrdiff_t(start);
         const auto end =
             values.begin() + std::ptrdiff_t(std::min(values.size(), start + kBaseBlock));
-        const auto [min, max] = std::minmax_element(values.begin() + std::ptrdiff_t(start), end);
+        const auto [min, max] = std::minmax_element(begin, end);
         base.push_back({*min, *max});
     }
     levels.push_back(std::move(base));
@@ -49,10 +124,8 @@ SeriesIndex::SeriesIndex(const SignalSeries &series)
         above.reserve((below.size() + kFanOut - 1) / kFanOut);
         for (size_t start = 0; start < below.size(); start += kFanOut) {
             Bounds bounds = below[start];
-            for (size_t i = start + 1; i < std::min(below.size(), start + kFanOut); ++i) {
-                bounds.min = std::min(bounds.min, below[i].min);
-                bounds.max = std::max(bounds.max, below[i].max);
-            }
+            for (size_t i = start + 1; i < std::min(below.size(), start + kFanOut); ++i)
+                bounds.include(below[i]);
             above.push_back(bounds);
         }
         levels.push_back(std::move(above));
@@ -67,18 +140,6 @@ size_t SeriesIndex::memoryBytes() const
     return bytes;
 }
 
-namespace {
-
-void widenByValues(const double *begin, const double *end, PixelSpan &span)
-{
-    for (const double *value = begin; value != end; ++value) {
-        span.min = std::min(span.min, *value);
-        span.max = std::max(span.max, *value);
-    }
-}
-
-} // namespace
-
 // Whole blocks come from the pyramid, climbing as long as a stretch holds whole blocks of the
 // level above; only the ragged ends of each level are visited one by one.
 void SeriesIndex::widen(const SignalSeries &series, size_t begin, size_t end, PixelSpan &span) const
@@ -92,29 +153,26 @@ void SeriesIndex::widen(const SignalSeries &series, size_t begin, size_t end, Pi
     }
     widenByValues(values + begin, values + low * kBaseBlock, span);
     widenByValues(values + high * kBaseBlock, values + end, span);
+    Bounds found{span.min, span.max};
     for (size_t level = 0;; ++level) {
         const Bounds *bounds = levels[level].data();
         const bool top = level + 1 == levels.size();
-        const size_t upLow = top ? high : (low + kFanOut - 1) / kFanOut;
-        const size_t upHigh = top ? high : high / kFanOut;
-        if (top || upLow >= upHigh) {
-            for (size_t i = low; i < high; ++i) {
-                span.min = std::min(span.min, bounds[i].min);
-                span.max = std::max(span.max, bounds[i].max);
-            }
-            return;
-        }
-        for (size_t i = low; i < upLow * kFanOut; ++i) {
-            span.min = std::min(span.min, bounds[i].min);
-            span.max = std::max(span.max, bounds[i].max);
-        }
-        for (size_t i = upHigh * kFanOut; i < high; ++i) {
-            span.min = std::min(span.min, bounds[i].min);
-            span.max = std::max(span.max, bounds[i].max);
-        }
+        const size_t upLow = (low + kFanOut - 1) / kFanOut;
+        const size_t upHigh = high / kFanOut;
+        const bool climb = !top && upLow < upHigh;
+        const size_t lowEnd = climb ? upLow * kFanOut : high;
+        const size_t highBegin = climb ? upHigh * kFanOut : high;
+        for (size_t i = low; i < lowEnd; ++i)
+            found.include(bounds[i]);
+        for (size_t i = highBegin; i < high; ++i)
+            found.include(bounds[i]);
+        if (!climb)
+            break;
         low = upLow;
         high = upHigh;
     }
+    span.min = found.min;
+    span.max = found.max;
 }
 
 void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double toSeconds,
@@ -124,19 +182,25 @@ void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double 
     const size_t count = series.size();
     if (count == 0 || pixels <= 0 || !(fromSeconds < toSeconds))
         return;
+    const double secondsPerPixel = (toSeconds - fromSeconds) / pixels;
     // The column of a time exactly as PlotReduction finds it.
-    const auto pixelOf = [&](size_t index) {
+    const auto pixelOf = [&](uint64_t micros) {
         const double position =
-            (series.seconds(index) - fromSeconds) / (toSeconds - fromSeconds) * pixels;
+            (SignalSeries::toSeconds(micros) - fromSeconds) / (toSeconds - fromSeconds) * pixels;
         return position >= 0 ? int(std::min(position, double(pixels - 1))) : 0;
     };
     const double *values = series.values.data();
-    size_t begin = firstPast(0, count, [&](size_t i) { return series.seconds(i) >= fromSeconds; });
-    const size_t end = entriesUntil(series, toSeconds);
+    size_t begin = firstAtOrAfter(series, firstMicrosFrom(fromSeconds), 0, count, count / 2);
+    const size_t end = firstAtOrAfter(series, firstMicrosAfter(toSeconds), begin, count, begin);
+    size_t columnEntries = 0; // in the column before, the guess for the next
     for (int column = 0; column < pixels; ++column) {
-        const size_t columnEnd = column + 1 == pixels ? end : firstPast(begin, end, [&](size_t i) {
-            return pixelOf(i) > column;
-        });
+        size_t columnEnd = end;
+        if (column + 1 < pixels) {
+            const uint64_t next = firstMicros(fromSeconds + (column + 1) * secondsPerPixel,
+                                              [&](uint64_t m) { return pixelOf(m) > column; });
+            columnEnd = firstAtOrAfter(series, next, begin, end, begin + columnEntries);
+        }
+        columnEntries = columnEnd - begin;
         PixelSpan &span = out[size_t(column)];
         // The value held into the column from before it, if a frame came before it and another
         // one after its start.
@@ -154,14 +218,10 @@ void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double 
     }
 }
 
-size_t entriesUntil(const SignalSeries &series, double seconds)
-{
-    return firstPast(0, series.size(), [&](size_t i) { return series.seconds(i) > seconds; });
-}
-
 std::optional<Sample> sampleAt(const SignalSeries &series, double seconds)
 {
-    const size_t count = entriesUntil(series, seconds);
+    const size_t count =
+        firstAtOrAfter(series, firstMicrosAfter(seconds), 0, series.size(), series.size() / 2);
     if (count == 0)
         return std::nullopt;
     return Sample{series.micros(count - 1), series.values[count - 1]};

@@ -3,6 +3,7 @@
 #include "plot/plotdata.h"
 #include "plot/signalseries.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,11 +12,13 @@
 // A pyramid of minima and maxima over one series, built once after extraction, so that a plot
 // of any stretch of it costs per pixel column a few dozen steps rather than a pass over the
 // stretch's frames. Each level's blocks are kFanOut times as long as the level's below; the
-// lowest level's blocks hold kBaseBlock values. It costs about a 30th of the values' memory.
+// lowest level's blocks hold kBaseBlock values. It costs about half a byte per value: the bounds,
+// 16 bytes, of each lowest block, and a 15th of that for the levels above. Pixel columns are
+// found among the series' own times.
 class SeriesIndex
 {
 public:
-    static constexpr size_t kBaseBlock = 64;
+    static constexpr size_t kBaseBlock = 32;
     static constexpr size_t kFanOut = 16;
 
     SeriesIndex() = default;
@@ -35,6 +38,12 @@ private:
     {
         double min;
         double max;
+
+        void include(const Bounds &other)
+        {
+            min = std::min(min, other.min);
+            max = std::max(max, other.max);
+        }
     };
     // Widens `span` by the values of entries [begin, end).
     void widen(const SignalSeries &series, size_t begin, size_t end, PixelSpan &span) const;
@@ -52,6 +61,3 @@ struct Sample
 // The latest entry of the series at or before `seconds` (SignalSeries::toSeconds of its time),
 // exactly as its frame carried it. Nothing before the first entry.
 std::optional<Sample> sampleAt(const SignalSeries &series, double seconds);
-
-// The number of entries of the series at or before `seconds`.
-size_t entriesUntil(const SignalSeries &series, double seconds);

@@ -9,14 +9,6 @@
 #include <cmath>
 #include <numeric>
 
-uint64_t SeriesTimes::operator[](size_t index) const
-{
-    const auto after =
-        std::upper_bound(highs.begin(), highs.end(), index,
-                         [](size_t at, const High &high) { return at < high.first; });
-    return uint64_t(after[-1].high) << 32 | low[index];
-}
-
 size_t SeriesTimes::memoryBytes() const
 {
     return low.capacity() * sizeof(uint32_t) + highs.capacity() * sizeof(High);
@@ -33,46 +25,135 @@ constexpr size_t kBatchRecords = 4096;
 constexpr char kUnreadable[] = "the file cannot be read";
 constexpr char kReadShort[] = "the file cannot be read to its end";
 
-// The frames of one message identifier that the chosen signals come from: their times, shared by
-// those signals' series, and whether they arrived in time order.
-struct Frames
+bool validChoice(const Candb &candb, const SignalChoice &choice)
 {
-    std::shared_ptr<SeriesTimes> times = std::make_shared<SeriesTimes>();
-    uint64_t latest = 0;
-    bool ordered = true;
-    uint32_t firstStep = 0;
-    uint32_t endStep = 0;
-};
-
-// One chosen signal, resolved once: its codec and the series its values go into.
-struct Extraction
-{
-    FieldCodec codec;
-    uint64_t bigEndianMask = 0;
-    std::vector<double> *values = nullptr;
-};
-
-// Puts a series' entries in time order, frames of one time in file order.
-void sortByTime(Frames &frames, const Extraction *steps)
-{
-    const SeriesTimes &times = *frames.times;
-    std::vector<size_t> order(times.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::stable_sort(order.begin(), order.end(),
-                     [&times](size_t a, size_t b) { return times[a] < times[b]; });
-    auto sorted = std::make_shared<SeriesTimes>();
-    sorted->reserve(order.size());
-    for (size_t index : order)
-        sorted->push_back(times[index]);
-    for (uint32_t step = frames.firstStep; step != frames.endStep; ++step) {
-        std::vector<double> &values = *steps[step].values;
-        std::vector<double> inOrder(values.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            inOrder[i] = values[order[i]];
-        values.swap(inOrder);
-    }
-    frames.times = sorted;
+    return choice.message < candb.messages.size() &&
+           choice.signal < candb.messages[choice.message].signalList.size();
 }
+
+// Takes the chosen signals' values out of the frames, resolved once so that a frame costs a
+// table look-up of its identifier and, per chosen signal of its message, a shift, a mask and a
+// multiply-add. The frames of one message identifier give one series of times, shared by that
+// message's chosen signals.
+class Extractor
+{
+public:
+    Extractor(const Candb &candb, const std::vector<SignalChoice> &signals,
+              std::vector<SignalSeries> &series)
+        : index(candb), groupOfEntry(index.size(), -1), series(series)
+    {
+        std::vector<std::vector<size_t>> chosenOfGroup;
+        for (size_t choice = 0; choice < signals.size(); ++choice) {
+            int &group =
+                groupOfEntry[size_t(index.find(candb.messages[signals[choice].message].id))];
+            if (group < 0) {
+                group = int(groups.size());
+                groups.emplace_back();
+                chosenOfGroup.emplace_back();
+            }
+            chosenOfGroup[size_t(group)].push_back(choice);
+        }
+        for (size_t group = 0; group < groups.size(); ++group) {
+            groups[group].firstStep = uint32_t(steps.size());
+            for (size_t choice : chosenOfGroup[group]) {
+                const SignalChoice &chosen = signals[choice];
+                const Signal &sig = candb.messages[chosen.message].signalList[chosen.signal];
+                steps.push_back({FieldCodec::resolve(sig), bigEndianDataMask(frameByteCount(sig)),
+                                 &series[choice]});
+            }
+            groups[group].endStep = uint32_t(steps.size());
+        }
+    }
+
+    // Makes room for every frame at once, so that the pass allocates nothing.
+    void reserve(const LogSummary &summary)
+    {
+        for (const LogSummary::Identifier &identifier : summary.identifiers) {
+            const int entry = index.find(identifier.id);
+            if (entry < 0 || groupOfEntry[size_t(entry)] < 0)
+                continue;
+            Group &group = groups[size_t(groupOfEntry[size_t(entry)])];
+            group.times->reserve(identifier.frames);
+            for (uint32_t step = group.firstStep; step != group.endStep; ++step)
+                steps[step].series->values.reserve(identifier.frames);
+        }
+    }
+
+    void add(const CAN_FIFOMailBox_TypeDef &record, uint64_t time)
+    {
+        const int entry = index.find(mailboxId(record));
+        if (entry < 0 || groupOfEntry[size_t(entry)] < 0)
+            return;
+        Group &group = groups[size_t(groupOfEntry[size_t(entry)])];
+        group.ordered = group.ordered && time >= group.latest;
+        group.latest = time;
+        group.times->push_back(time);
+        const uint64_t little = littleEndianData(record.RDLR, record.RDHR);
+        for (uint32_t step = group.firstStep; step != group.endStep; ++step) {
+            const Step &chosen = steps[step];
+            chosen.series->values.push_back(
+                chosen.codec.value(little, bigEndianData(little, chosen.bigEndianMask)));
+        }
+    }
+
+    // Puts frames stamped out of order in time order and hands each series its times.
+    void finish()
+    {
+        for (Group &group : groups) {
+            if (!group.ordered)
+                sortByTime(group);
+            group.times->shrink_to_fit();
+            for (uint32_t step = group.firstStep; step != group.endStep; ++step) {
+                steps[step].series->values.shrink_to_fit();
+                steps[step].series->times = group.times;
+            }
+        }
+    }
+
+private:
+    struct Group
+    {
+        std::shared_ptr<SeriesTimes> times = std::make_shared<SeriesTimes>();
+        uint64_t latest = 0;
+        bool ordered = true;
+        uint32_t firstStep = 0;
+        uint32_t endStep = 0;
+    };
+    struct Step
+    {
+        FieldCodec codec;
+        uint64_t bigEndianMask = 0;
+        SignalSeries *series = nullptr;
+    };
+
+    // Frames of one time keep their order in the file.
+    void sortByTime(Group &group)
+    {
+        const SeriesTimes &times = *group.times;
+        std::vector<size_t> order(times.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(),
+                         [&times](size_t a, size_t b) { return times[a] < times[b]; });
+        auto sorted = std::make_shared<SeriesTimes>();
+        sorted->reserve(order.size());
+        for (size_t entry : order)
+            sorted->push_back(times[entry]);
+        group.times = sorted;
+        for (uint32_t step = group.firstStep; step != group.endStep; ++step) {
+            std::vector<double> &values = steps[step].series->values;
+            std::vector<double> inOrder(values.size());
+            for (size_t i = 0; i < order.size(); ++i)
+                inOrder[i] = values[order[i]];
+            values.swap(inOrder);
+        }
+    }
+
+    const MessageIndex index;
+    std::vector<int> groupOfEntry; // per message entry, its group or -1
+    std::vector<Group> groups;
+    std::vector<Step> steps;
+    std::vector<SignalSeries> &series;
+};
 
 } // namespace
 
@@ -82,52 +163,16 @@ std::vector<SignalSeries> extractSignals(const std::string &logPath, const Candb
                                          const LogSummary *summary)
 {
     error->clear();
-    const MessageIndex index(candb);
-    // The chosen signals grouped by the message entry whose frames carry them.
-    std::vector<int> framesOfEntry(index.size(), -1);
-    std::vector<Frames> frameGroups;
-    std::vector<std::vector<size_t>> chosenOfGroup;
-    for (size_t choice = 0; choice < signals.size(); ++choice) {
-        const SignalChoice &signal = signals[choice];
-        if (signal.message >= candb.messages.size() ||
-            signal.signal >= candb.messages[signal.message].signalList.size()) {
+    for (const SignalChoice &choice : signals) {
+        if (!validChoice(candb, choice)) {
             *error = "no such signal in the database";
             return {};
         }
-        int &group = framesOfEntry[size_t(index.find(candb.messages[signal.message].id))];
-        if (group < 0) {
-            group = int(frameGroups.size());
-            frameGroups.emplace_back();
-            chosenOfGroup.emplace_back();
-        }
-        chosenOfGroup[size_t(group)].push_back(choice);
     }
-
     std::vector<SignalSeries> series(signals.size());
-    std::vector<Extraction> steps;
-    for (size_t group = 0; group < frameGroups.size(); ++group) {
-        Frames &frames = frameGroups[group];
-        frames.firstStep = uint32_t(steps.size());
-        for (size_t choice : chosenOfGroup[group]) {
-            const Signal &sig =
-                candb.messages[signals[choice].message].signalList[signals[choice].signal];
-            steps.push_back({FieldCodec::resolve(sig), bigEndianDataMask(frameByteCount(sig)),
-                             &series[choice].values});
-        }
-        frames.endStep = uint32_t(steps.size());
-    }
-    if (summary) {
-        for (const LogSummary::Identifier &identifier : summary->identifiers) {
-            const int entry = index.find(identifier.id);
-            const int group = entry < 0 ? -1 : framesOfEntry[size_t(entry)];
-            if (group < 0)
-                continue;
-            Frames &frames = frameGroups[size_t(group)];
-            frames.times->reserve(identifier.frames);
-            for (uint32_t step = frames.firstStep; step != frames.endStep; ++step)
-                steps[step].values->reserve(identifier.frames);
-        }
-    }
+    Extractor extractor(candb, signals, series);
+    if (summary)
+        extractor.reserve(*summary);
 
     ConversionFiles files;
     const std::unique_ptr<LogSource> log = files.openLog(logPath);
@@ -140,23 +185,8 @@ std::vector<SignalSeries> extractSignals(const std::string &logPath, const Candb
     std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
     uint64_t records = 0;
     while (const size_t count = log->read(batch.data(), batch.size())) {
-        for (size_t i = 0; i < count; ++i) {
-            const CAN_FIFOMailBox_TypeDef &record = batch[i];
-            const uint64_t time = unwrap(record.RDTR);
-            const int entry = index.find(mailboxId(record));
-            if (entry < 0 || framesOfEntry[size_t(entry)] < 0)
-                continue;
-            Frames &frames = frameGroups[size_t(framesOfEntry[size_t(entry)])];
-            frames.ordered = frames.ordered && time >= frames.latest;
-            frames.latest = time;
-            frames.times->push_back(time);
-            const uint64_t little = littleEndianData(record.RDLR, record.RDHR);
-            for (uint32_t step = frames.firstStep; step != frames.endStep; ++step) {
-                const Extraction &extraction = steps[step];
-                extraction.values->push_back(extraction.codec.value(
-                    little, bigEndianData(little, extraction.bigEndianMask)));
-            }
-        }
+        for (size_t i = 0; i < count; ++i)
+            extractor.add(batch[i], unwrap(batch[i].RDTR));
         records += count;
         if (!gate.advance(records * kLogRecordSize))
             return {};
@@ -165,25 +195,15 @@ std::vector<SignalSeries> extractSignals(const std::string &logPath, const Candb
         *error = kReadShort;
         return {};
     }
-
-    for (Frames &frames : frameGroups) {
-        if (!frames.ordered)
-            sortByTime(frames, steps.data());
-        frames.times->shrink_to_fit();
-        for (uint32_t step = frames.firstStep; step != frames.endStep; ++step)
-            steps[step].values->shrink_to_fit();
-    }
-    for (size_t group = 0; group < frameGroups.size(); ++group) {
-        for (size_t choice : chosenOfGroup[group])
-            series[choice].times = frameGroups[group].times;
-    }
+    extractor.finish();
     return series;
 }
 
 namespace {
 
-// The latest time a table may give, in seconds: its microseconds stay well inside 64 bits.
-constexpr double kLatestTableTime = 1e12;
+// The latest time a table may give, in seconds (some 31 years): a double tells every microsecond
+// up to it apart.
+constexpr int64_t kLatestTableSeconds = 1000000000;
 
 } // namespace
 
@@ -208,9 +228,10 @@ std::vector<SignalSeries> readTableSeries(const std::string &csvPath,
     ProgressGate gate(progress, reader.fileSize());
     while (reader.next()) {
         const double time = reader.time();
-        if (!(time >= 0 && time <= kLatestTableTime)) {
+        if (!(time >= 0 && time <= double(kLatestTableSeconds))) {
             *error = "line " + std::to_string(reader.lineNumber()) + ": the time " +
-                     numberText(time) + " lies outside 0 to " + numberText(kLatestTableTime) + " s";
+                     numberText(time) + " lies outside 0 to " +
+                     std::to_string(kLatestTableSeconds) + " s";
             return {};
         }
         times->push_back(uint64_t(std::llround(time * 1e6)));

@@ -4,6 +4,7 @@
 #include "files/progress.h"
 #include "log/logsummary.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,7 +23,13 @@ class SeriesTimes
 public:
     size_t size() const { return low.size(); }
     bool empty() const { return low.empty(); }
-    uint64_t operator[](size_t index) const;
+    uint64_t operator[](size_t index) const
+    {
+        const auto after =
+            std::upper_bound(highs.begin(), highs.end(), index,
+                             [](size_t at, const High &high) { return at < high.first; });
+        return uint64_t(after[-1].high) << 32 | low[index];
+    }
     uint64_t front() const { return (*this)[0]; }
     uint64_t back() const { return (*this)[size() - 1]; }
 
