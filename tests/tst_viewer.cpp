@@ -43,6 +43,7 @@ private Q_SLOTS:
     void otherInputsOpen();
     void exportWritesWhatIsShown();
     void signalsComeAndGo();
+    void droppedFilesOpen();
     void closingStopsThePass();
     void badInput_data();
     void badInput();
@@ -369,6 +370,33 @@ void ViewerTest::signalsComeAndGo()
     window.removeSignals({*window.openedFile()->catalog.indexOf("EngineSpeed"),
                           *window.openedFile()->catalog.indexOf("VehicleSpeed")});
     QCOMPARE(names(window), QStringList({"EngineTorque", "BrakePressure"}));
+}
+
+// A log dropped with its database opens; a database dropped alone reopens the log with it.
+void ViewerTest::droppedFilesOpen()
+{
+    ViewerWindow window;
+    window.setQuiet(true);
+    QSignalSpy opened(&window, &ViewerWindow::opened);
+    const auto dropFiles = [&window](const QStringList &paths) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString &file : paths)
+            urls << QUrl::fromLocalFile(file);
+        data.setUrls(urls);
+        QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &dropped);
+    };
+    dropFiles({kCandb, kLog});
+    QVERIFY(opened.wait(20000));
+    QCOMPARE(window.openedFile()->request, (OpenRequest{kLog, kCandb}));
+    const QString dbc = kExamples + "/vehicle.dbc";
+    dropFiles({dbc});
+    QVERIFY(opened.wait(20000));
+    QCOMPARE(window.openedFile()->request, (OpenRequest{kLog, dbc}));
 }
 
 void ViewerTest::closingStopsThePass()
