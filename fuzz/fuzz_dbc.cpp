@@ -42,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     for (const std::string &warning : conversion.warnings)
         check(warning.rfind("message ", 0) == 0, "a warning names its message");
+    for (const std::string &deviation : conversion.deviations)
+        check(deviation.find("at line ") != std::string::npos, "a deviation names its first line");
+    check(!conversion.document["messages"].empty(), "an accepted text holds a message");
 
     // Writing throws on text that is not UTF-8, which libFuzzer reports as a crash.
     std::istringstream written(conversion.document.dump(2));

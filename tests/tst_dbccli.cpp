@@ -61,13 +61,15 @@ void TestDbcCli::writesTheSameDocumentToStandardOutput()
     QVERIFY(toOut.err.endsWith("written to standard output\n"));
 }
 
+// Each kind of irregular text in one line, then each signal left out.
 void TestDbcCli::warnsOfEachSignalLeftOut()
 {
     QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath("diag.dbc"), kMultiplexedDbc));
+    QVERIFY(writeFile(dir.filePath("diag.dbc"), kMultiplexedDbc + "CM_ \"no ';'\"\n"));
     const CliRun run = runCli({"candb-from-dbc", "diag.dbc"}, dir.path());
     QCOMPARE(run.status, 0);
-    QCOMPARE(run.err, "quorvane-cli: message Diag (id 100), signal Page1: left out (multiplexed, "
+    QCOMPARE(run.err, "quorvane-cli: 1 statement without its closing ';', at line 4\n"
+                      "quorvane-cli: message Diag (id 100), signal Page1: left out (multiplexed, "
                       "m1)\nquorvane-cli: 1 message and 1 signal written to diag.json; 1 signal "
                       "left out\n");
     QVERIFY(readCandbText(readFile(dir.filePath("diag.json"))).ok());
@@ -82,6 +84,9 @@ void TestDbcCli::refusesWithoutTouchingTheOutput_data()
     QTest::newRow("a line it cannot read is named, an earlier Candb file kept")
         << QStringList{"bad.dbc", "-o", "out.json"} << 1
         << "quorvane-cli: bad.dbc: line 2: expected '|' after the start bit, found '8'\n";
+    QTest::newRow("a file without any message, such as one with old Mac line ends once was")
+        << QStringList{"empty.dbc", "-o", "out.json"} << 1
+        << "quorvane-cli: empty.dbc: line 3: the file ends without a message (BO_) to convert\n";
     QTest::newRow("a missing DBC file") << QStringList{"none.dbc", "-o", "out.json"} << 1
                                         << "quorvane-cli: none.dbc: no such file\n";
     QTest::newRow("a folder is not read as a DBC file")
@@ -105,6 +110,7 @@ void TestDbcCli::refusesWithoutTouchingTheOutput()
     QTemporaryDir dir;
     QVERIFY(
         writeFile(dir.filePath("bad.dbc"), "BO_ 1 M: 8 A\n SG_ S : 0 8@1+ (1,0) [0|0] \"\" A\n"));
+    QVERIFY(writeFile(dir.filePath("empty.dbc"), "VERSION \"\"\n\nBU_: A\n"));
     QVERIFY(QDir(dir.path()).mkdir("folder.dbc"));
     const QByteArray earlier = "{\"messages\": []}\n";
     QVERIFY(writeFile(dir.filePath("out.json"), earlier));
@@ -159,6 +165,13 @@ void TestDbcCli::decodesTheExampleLogAsTheExampleCandbFileDoes()
     QCOMPARE(leftOut.status, 0);
     QCOMPARE(leftOut.err, "quorvane-cli: 1 signal of diag.dbc left out; 'quorvane-cli "
                           "candb-from-dbc diag.dbc' lists them\n");
+
+    QVERIFY(writeFile(dir.filePath("wild.dbc"), kMultiplexedDbc + "VAL_ 100 Mode 0 \"x\"\n"));
+    const CliRun irregular =
+        runCli({"decode", "--candb", "wild.dbc", "--quiet", "-o", "wild.csv", log}, dir.path());
+    QCOMPARE(irregular.status, 0);
+    QCOMPARE(irregular.err, "quorvane-cli: 1 signal of wild.dbc left out, 1 kind of irregular "
+                            "text read; 'quorvane-cli candb-from-dbc wild.dbc' lists them\n");
 }
 
 QTEST_GUILESS_MAIN(TestDbcCli)

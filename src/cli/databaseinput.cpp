@@ -38,11 +38,20 @@ CandbFile readDatabaseInput(const QString &path)
     if (!input.problem.isEmpty())
         return {std::nullopt, {}, input.problem};
     const size_t leftOut = input.conversion.warnings.size();
+    const size_t deviations = input.conversion.deviations.size();
+    // e.g. 2 signals of X.dbc left out, 1 kind of irregular text read; '... X.dbc' lists them
+    QStringList counts;
     if (leftOut > 0)
-        report(QString("%1 signal%2 of %3 left out; '%4 candb-from-dbc %3' lists them")
-                   .arg(leftOut)
-                   .arg(leftOut == 1 ? "" : "s")
-                   .arg(path, kProgramName));
+        counts << QString("%1 signal%2 of ").arg(leftOut).arg(leftOut == 1 ? "" : "s") + path +
+                      " left out";
+    if (deviations > 0)
+        counts << QString("%1 kind%2 of irregular text ")
+                          .arg(deviations)
+                          .arg(deviations == 1 ? "" : "s") +
+                      (leftOut > 0 ? "" : "in " + path + " ") + "read";
+    if (!counts.isEmpty())
+        report(counts.join(", ") + "; '" + kProgramName + " candb-from-dbc " + path +
+               "' lists them");
     nlohmann::json document(input.conversion.document);
     Candb candb = readCandb(document);
     return {std::move(document), std::move(candb), {}};

@@ -54,7 +54,8 @@ int runCandbFromDbc(const QStringList &arguments)
         "candb-from-dbc",
         "Converts a DBC file into a Candb file that the window and the decoder accept: one\n"
         "message per BO_ with its signals. Multiplexed and floating-point signals, and signals\n"
-        "a Candb file cannot hold, are left out with a warning each on standard error.");
+        "a Candb file cannot hold, are left out with a warning each on standard error;\n"
+        "text the DBC format does not allow but which is read, with one line per kind.");
     QCommandLineParser &parser = commandLine.parser;
     parser.addPositionalArgument("dbc", "The DBC file.", "VEHICLE.dbc");
     parser.addOption({{"o", "output"},
@@ -81,6 +82,8 @@ int runCandbFromDbc(const QStringList &arguments)
         report(dbcPath + ": " + input.problem);
         return kExitFailure;
     }
+    for (const std::string &deviation : input.conversion.deviations)
+        report(QString::fromStdString(deviation));
     for (const std::string &warning : input.conversion.warnings)
         report(QString::fromStdString(warning));
     if (!writeDocument(output, input.conversion.document.dump(2) + '\n')) {
