@@ -1,6 +1,7 @@
 #include "backgroundtask.h"
 #include "conversion/decoderinputs.h"
 #include "database/signalcodec.h"
+#include "filedialogresponder.h"
 #include "log/logfile.h"
 #include "log/logtextfiles.h"
 #include "messageboxrecorder.h"
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void otherInputsOpen_data();
     void otherInputsOpen();
     void exportWritesWhatIsShown();
+    void exportAddsTheExtension();
     void signalsComeAndGo();
     void droppedFilesOpen();
     void closingStopsThePass();
@@ -339,6 +341,24 @@ void ViewerTest::exportWritesWhatIsShown()
     QCOMPARE(QImage::fromData(window.plot()->exportImage(false)).size(), window.plot()->size());
     const QByteArray svg = window.plot()->exportImage(true);
     QVERIFY(svg.contains("VehicleSpeed") && svg.contains("GearSelected"));
+}
+
+// The name picked gets the format's extension when it lacks one.
+void ViewerTest::exportAddsTheExtension()
+{
+    ViewerWindow window;
+    window.setQuiet(true);
+    QVERIFY(openAndWait(window, {kLog, kCandb}));
+    QVERIFY(addAndWait(window, {"VehicleSpeed"}));
+    QAction *exportPng = nullptr;
+    for (QAction *action : window.findChildren<QAction *>())
+        if (action->text() == "Export as &PNG...")
+            exportPng = action;
+    QVERIFY(exportPng);
+    FileDialogResponder dialogs;
+    dialogs.choose(path("shot"));
+    exportPng->trigger();
+    QCOMPARE(QImage(path("shot.png")).size(), window.plot()->size());
 }
 
 // Double-click and drops onto a band or beside the bands; removal keeps the others in place.

@@ -1,6 +1,8 @@
 #include "viewerwindow.h"
 
 #include "backgroundtask.h"
+#include "conversion/conversionfiles.h"
+#include "conversion/decoderinputs.h"
 #include "files/replacingfile.h"
 #include "recentfiles.h"
 #include "signaltree.h"
@@ -288,14 +290,22 @@ void ViewerWindow::exportImage(bool svg)
     const QByteArray image = plotView->exportImage(svg);
     if (image.isEmpty())
         return fail(tr("Nothing to export: plot a signal first."));
-    const QString path =
+    const QString suffix = svg ? ".svg" : ".png";
+    QString path =
         QFileDialog::getSaveFileName(this, svg ? tr("Export as SVG") : tr("Export as PNG"), {},
                                      svg ? tr("SVG images (*.svg)") : tr("PNG images (*.png)"));
     if (path.isEmpty())
         return;
+    if (!path.endsWith(suffix, Qt::CaseInsensitive))
+        path += suffix;
+    // The files shown are never written over, whatever name the user picks.
+    const std::string target = QFile::encodeName(path).toStdString();
+    for (const QString &input : {file->request.file, file->request.database})
+        if (!input.isEmpty() && sameFile(target, QFile::encodeName(input).toStdString()))
+            return fail(path + ": " + kOutputIsInput);
     ReplacingFile output;
-    if (!output.open(QFile::encodeName(path).toStdString()) ||
-        !output.write(image.constData(), size_t(image.size())) || !output.commit())
+    if (!output.open(target) || !output.write(image.constData(), size_t(image.size())) ||
+        !output.commit())
         fail(path + ": " + tr("the image could not be written"));
 }
 
