@@ -17,7 +17,11 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 SANITIZERS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-FUZZ_TARGETS=(fuzz_candb fuzz_conversion fuzz_configrecord fuzz_plottable fuzz_dbc fuzz_logtext)
+# One fuzz target per fuzz/fuzz_*.cpp, as fuzz/CMakeLists.txt builds them.
+FUZZ_TARGETS=()
+for source in "$QUORVANE_ROOT"/fuzz/fuzz_*.cpp; do
+    FUZZ_TARGETS+=("$(basename "$source" .cpp)")
+done
 
 # One pass: a build tree with its own CMake arguments, then all its tests.
 test_pass() {

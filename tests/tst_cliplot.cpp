@@ -119,7 +119,7 @@ void CliPlotTest::images()
     QFETCH(QString, image);
     QFETCH(QSize, size);
 
-    const CliRun run = runCli(QStringList{"plot", "-o", image} + arguments, dir.path());
+    const CliRun run = runCli(QStringList{"plot", "--quiet", "-o", image} + arguments, dir.path());
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.status, 0);
     const QByteArray bytes = readFile(path(image));

@@ -2,6 +2,7 @@
 // back.
 #include "config/configgeneration.h"
 #include "config/configinspection.h"
+#include "corestrings.h"
 
 #include <QtTest>
 
@@ -53,7 +54,7 @@ ConfigRequest signalRequest(uint32_t messageId, int msb, const QString &value)
     Signal &sig = request.trigger.chosen;
     sig = {messageId, "Temp", 0, 6, msb, msb, msb + 7, 10, true, 0.1, 0.0, false};
     request.trigger.comparison = 4;
-    request.trigger.valueText = value;
+    request.trigger.valueText = coreText(value);
     return request;
 }
 
@@ -131,7 +132,7 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(QByteArray, record);
         const ConfigGeneration generation = generateConfig(request, Config{});
-        QCOMPARE(generation.messages, messages);
+        QCOMPARE(qtTexts(generation.messages), messages);
         QCOMPARE(bytesOf(generation.record).toHex(' '), record.toHex(' '));
     }
 
@@ -163,7 +164,7 @@ private slots:
              "scaling": 1, "offset": 0, "signed": false}]},
             {"id": 1, "dlc": 8, "signals": [{"name": "Speed", "startbit": 8, "bitlength": 4,
              "scaling": 1, "offset": 0, "signed": false}]}]})");
-        const std::map<std::string, Signal> listed = triggerSignals(readCandb(text));
+        const std::map<std::string, Signal> listed = signalsByName(readCandb(text));
         QCOMPARE(listed.size(), size_t(1));
         QCOMPARE(listed.at("Speed").ID, 2u);
     }

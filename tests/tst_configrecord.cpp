@@ -135,7 +135,7 @@ private slots:
         ConfigImage lineFeeds;
         lineFeeds.fill(0x0A);
         const Config config = deserializeConfig(lineFeeds);
-        QVERIFY(writeConfigFile(QFile::encodeName(path).toStdString(), config));
+        QVERIFY(writeConfigFile(nativePath(path), config));
         QCOMPARE(readFile(path), bytesOf(serializeConfig(config)));
         QCOMPARE(readFile(path).size(), 96);
     }
@@ -151,7 +151,7 @@ private slots:
     void writeFailuresAreReported()
     {
         QFETCH(QString, path);
-        QVERIFY(!writeConfigFile(QFile::encodeName(path).toStdString(), firstGenerationExample()));
+        QVERIFY(!writeConfigFile(nativePath(path), firstGenerationExample()));
     }
 
     void folderThatIsAFileIsAFailure()
@@ -161,7 +161,7 @@ private slots:
         QVERIFY(notAFolder.open(QIODevice::WriteOnly));
         notAFolder.close();
         const QString path = notAFolder.fileName() + "/config.qvc";
-        QVERIFY(!writeConfigFile(QFile::encodeName(path).toStdString(), firstGenerationExample()));
+        QVERIFY(!writeConfigFile(nativePath(path), firstGenerationExample()));
     }
 
     void diskFillingUpKeepsTheEarlierFile()
@@ -176,8 +176,7 @@ private slots:
         {
             FileSizeLimit fullAfter50Bytes(50);
             QVERIFY(fullAfter50Bytes.isActive());
-            QVERIFY(
-                !writeConfigFile(QFile::encodeName(path).toStdString(), firstGenerationExample()));
+            QVERIFY(!writeConfigFile(nativePath(path), firstGenerationExample()));
         }
         QCOMPARE(readFile(path), earlier);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"config.qvc"});

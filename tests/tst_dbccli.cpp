@@ -1,6 +1,6 @@
 #include "clirun.h"
 #include "database/candb.h"
-#include "databaseinput.h"
+#include "database/databasefile.h"
 #include "testfiles.h"
 
 #include <QTemporaryDir>
@@ -121,7 +121,7 @@ void TestDbcCli::refusesWithoutTouchingTheOutput()
     QCOMPARE(readFile(dir.filePath("out.json")), earlier);
 }
 
-// The command line reads a DBC file, in any case of its ending, as the Candb document its
+// The database choice reads a DBC file, in any case of its ending, as the Candb document its
 // conversion holds: a log then decodes to the same table with either.
 void TestDbcCli::databaseInputReadsDbcFilesAsTheirConversion()
 {
@@ -129,15 +129,15 @@ void TestDbcCli::databaseInputReadsDbcFilesAsTheirConversion()
     QVERIFY(QFile::copy(kExampleDbc, dir.filePath("vehicle.Dbc")));
     QCOMPARE(runCli({"candb-from-dbc", "vehicle.Dbc"}, dir.path()).status, 0);
 
-    const CandbFile fromDbc = readDatabaseInput(dir.filePath("vehicle.Dbc"));
-    const CandbFile fromJson = readDatabaseInput(dir.filePath("vehicle.json"));
+    const DatabaseFile fromDbc = readDatabaseFile(nativePath(dir.filePath("vehicle.Dbc")));
+    const DatabaseFile fromJson = readDatabaseFile(nativePath(dir.filePath("vehicle.json")));
     QVERIFY(fromDbc.document && fromJson.document);
     QCOMPARE(fromDbc.document->dump(), fromJson.document->dump());
 
     QVERIFY(writeFile(dir.filePath("bad.dbc"), "BO_ x"));
-    const CandbFile refused = readDatabaseInput(dir.filePath("bad.dbc"));
+    const DatabaseFile refused = readDatabaseFile(nativePath(dir.filePath("bad.dbc")));
     QVERIFY(!refused.document);
-    QCOMPARE(refused.problem,
+    QCOMPARE(qtText(refused.problem),
              "line 1: expected a message identifier from 0 to 4294967295, found 'x'");
 }
 

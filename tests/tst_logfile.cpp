@@ -1,3 +1,4 @@
+#include "corestrings.h"
 #include "log/logfile.h"
 
 #include <QtTest>
@@ -37,7 +38,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 std::vector<uint32_t> readTimes(const QString &path, LogReader &reader)
 {
     std::vector<uint32_t> times;
-    if (!reader.open(QFile::encodeName(path).toStdString()))
+    if (!reader.open(nativePath(path)))
         return times;
     CAN_FIFOMailBox_TypeDef record;
     while (reader.read(&record, 1) == 1)
@@ -85,8 +86,8 @@ QString LogFileTest::writeLargeLog() const
         frames.push_back(frame(uint32_t(i % 0x800), i % 3 == 0, uint32_t(i), "0102030405060708"));
     const QString path = dir->filePath("large.qvl");
     QFile file(path);
-    if (!writeLogFile(QFile::encodeName(path).toStdString(), frames) ||
-        !file.open(QIODevice::Append) || file.write("partial") != 7)
+    if (!writeLogFile(nativePath(path), frames) || !file.open(QIODevice::Append) ||
+        file.write("partial") != 7)
         return QString();
     return path;
 }
@@ -222,7 +223,7 @@ void LogFileTest::largeLogAcrossReads()
     QVERIFY(!path.isEmpty());
 
     LogReader reader;
-    QVERIFY(reader.open(QFile::encodeName(path).toStdString()));
+    QVERIFY(reader.open(nativePath(path)));
     CAN_FIFOMailBox_TypeDef record;
     int read = 0;
     for (; reader.read(&record, 1) == 1; ++read) {
@@ -255,7 +256,7 @@ void LogFileTest::batchesAsRecordByRecord()
     QVERIFY(!path.isEmpty());
 
     LogReader reader;
-    QVERIFY(reader.open(QFile::encodeName(path).toStdString()));
+    QVERIFY(reader.open(nativePath(path)));
     std::vector<CAN_FIFOMailBox_TypeDef> batch(100000);
     int read = 0;
     for (size_t turn = 0;; ++turn) {
@@ -276,7 +277,7 @@ void LogFileTest::batchesAsRecordByRecord()
 void LogFileTest::reopenStartsAgain()
 {
     const QString path = dir->filePath("log.qvl");
-    const std::string name = QFile::encodeName(path).toStdString();
+    const std::string name = nativePath(path);
     QVERIFY(writeLogFile(name, {frame(1, false, 10, ""), frame(2, false, 20, "")}));
 
     LogReader reader;
@@ -293,7 +294,7 @@ void LogFileTest::reopenStartsAgain()
 void LogFileTest::missingFile()
 {
     LogReader reader;
-    QVERIFY(!reader.open(QFile::encodeName(dir->filePath("none.qvl")).toStdString()));
+    QVERIFY(!reader.open(nativePath(dir->filePath("none.qvl"))));
     CAN_FIFOMailBox_TypeDef record;
     QCOMPARE(reader.read(&record, 1), size_t(0));
     QVERIFY(!reader.failed());
@@ -304,12 +305,12 @@ void LogFileTest::readErrorIsNotTheEnd()
 #ifdef Q_OS_LINUX
     // A directory opens for reading here, but reading it fails (EISDIR).
     LogReader reader;
-    QVERIFY(reader.open(QFile::encodeName(dir->path()).toStdString()));
+    QVERIFY(reader.open(nativePath(dir->path())));
     CAN_FIFOMailBox_TypeDef record;
     QCOMPARE(reader.read(&record, 1), size_t(0));
     QVERIFY(reader.failed());
     QCOMPARE(reader.bytesRead(), uint64_t(0));
-    QVERIFY(reader.open(QFile::encodeName(dir->path()).toStdString()));
+    QVERIFY(reader.open(nativePath(dir->path())));
     QCOMPARE(reader.read(&record, 1), size_t(0));
     QVERIFY(reader.failed());
 #else
@@ -320,8 +321,7 @@ void LogFileTest::readErrorIsNotTheEnd()
 void LogFileTest::writeFailures()
 {
     const std::vector<LogFrame> frames(10, frame(0x123, false, 0, "11"));
-    QVERIFY(!writeLogFile(QFile::encodeName(dir->filePath("no/such/folder.qvl")).toStdString(),
-                          frames));
+    QVERIFY(!writeLogFile(nativePath(dir->filePath("no/such/folder.qvl")), frames));
     if (QFile::exists("/dev/full")) // takes the bytes, then fails on the flush: disk full
         QVERIFY(!writeLogFile("/dev/full", frames));
 }

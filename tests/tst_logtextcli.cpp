@@ -50,7 +50,7 @@ void LogTextCliTest::lengthsFromTheDatabase()
     const CliRun broken =
         runCli({"export", kExampleLog, "--candb", "broken.json", "-o", "x.log"}, dir->path());
     QCOMPARE(broken.status, 1);
-    QVERIFY(broken.err.startsWith("quorvane-cli: Candb json not Valid"));
+    QVERIFY(broken.err.startsWith("quorvane-cli: broken.json: Candb json not Valid"));
     QVERIFY(!QFile::exists(path("x.log")));
 }
 
@@ -94,8 +94,8 @@ void LogTextCliTest::importWarnsAndRefuses()
     QVERIFY(writeFile(path("odd.log"), "(1.0) can0 123#R\n(1.1) can0 123##0\n(1.2) can0 123#01\n"));
     const CliRun odd = runCli({"import", "odd.log", "-o", "odd.qvl"}, dir->path());
     QCOMPARE(odd.status, 0);
-    QCOMPARE(odd.err,
-             QByteArray("quorvane-cli: odd.log: skipped 1 remote frame, 1 CAN FD frame\n"));
+    QCOMPARE(odd.err, QByteArray("quorvane-cli: odd.log: skipped 1 remote frame, 1 CAN FD frame\n"
+                                 "quorvane-cli: odd.qvl: 1 frame written\n"));
     QVERIFY(writeLogFile(nativePath(path("expected.qvl")), {LogFrame{0x123, false, 1200000, {1}}}));
     QCOMPARE(readFile(path("odd.qvl")), readFile(path("expected.qvl")));
 
@@ -154,7 +154,7 @@ void LogTextCliTest::textLogsAreReadThroughATemporaryLog()
     {
         const LogInput input = prepareLogInput(path("drive.asc"));
         QVERIFY(input.ready());
-        temporary = QFile::decodeName(input.readPath.c_str());
+        temporary = qtPath(input.readPath);
         QCOMPARE(QFileInfo(temporary).absolutePath(),
                  QFileInfo(QDir::tempPath()).absoluteFilePath());
         QCOMPARE(readFile(temporary), readFile(path("expected.qvl")));
@@ -167,7 +167,8 @@ void LogTextCliTest::textLogsAreReadThroughATemporaryLog()
              "LogFile not corrected\nline 1: the data must be up to 8 bytes of two hexadecimal "
              "digits each");
     QVERIFY(prepareLogInput(path("expected.qvl")).ready());
-    QCOMPARE(prepareLogInput(path("missing.asc")).problem, QString("LogFile not corrected"));
+    QCOMPARE(prepareLogInput(path("missing.asc")).problem,
+             QString("LogFile not corrected\nno such file"));
 }
 
 QTEST_GUILESS_MAIN(LogTextCliTest)

@@ -1,3 +1,4 @@
+#include "corestrings.h"
 #include "frametext.h"
 #include "log/logfile.h"
 
@@ -117,7 +118,7 @@ void QvlWriteTest::writesLog()
     QCOMPARE(process->exitCode(), 0);
 
     LogReader reader;
-    QVERIFY(reader.open(QFile::encodeName(output).toStdString()));
+    QVERIFY(reader.open(nativePath(output)));
     CAN_FIFOMailBox_TypeDef record;
     QCOMPARE(reader.read(&record, 1), size_t(1));
     const Log first = decodeMailbox(record);

@@ -1,5 +1,5 @@
 #include "backgroundtask.h"
-#include "conversion/decoderinputs.h"
+#include "database/databasefile.h"
 #include "database/signalcodec.h"
 #include "filedialogresponder.h"
 #include "log/logfile.h"
@@ -82,7 +82,7 @@ bool addAndWait(ViewerWindow &window, const QStringList &names, int band = -1)
 // the signal codec, record by record.
 std::optional<std::pair<uint64_t, double>> frameValueAt(const QString &name, uint64_t micros)
 {
-    const Candb candb = readCandbFile(kCandb).candb;
+    const Candb candb = readCandbFile(nativePath(kCandb)).candb;
     const Signal *signal = nullptr;
     for (const CandbMessage &message : candb.messages)
         for (const Signal &candidate : message.signalList)
@@ -481,7 +481,8 @@ void ViewerTest::badInput_data()
     QTest::newRow("refused DBC")
         << "run.qvl"
         << "db.dbc" << log << QByteArray("BO_ x\n")
-        << "%2: line 1: expected a message identifier from 0 to 4294967295, found 'x'";
+        << "%2: Candb json not Valid\nline 1: expected a message identifier from 0 to "
+           "4294967295, found 'x'";
     QTest::newRow("log without frames")
         << "empty.qvl"
         << "db.json" << QByteArray() << candb << "%1: the log holds no frames";

@@ -1,17 +1,18 @@
 #include "candbfile.h"
 
-#include "conversion/decoderinputs.h"
+#include "corestrings.h"
+#include "database/databasefile.h"
 #include "messageboxes.h"
 
 void reportInvalidCandb(const QString &problem)
 {
-    showError(invalidCandbText(problem));
+    showError(qtText(invalidCandbText(coreText(problem))));
 }
 
 std::optional<nlohmann::json> loadCandbFile(const QString &path)
 {
-    CandbFile file = readCandbFile(path);
-    if (!file.document)
-        reportInvalidCandb(file.problem);
+    DatabaseFile file = readCandbFile(nativePath(path));
+    if (!file.ok())
+        reportInvalidCandb(qtText(file.problem));
     return std::move(file.document);
 }

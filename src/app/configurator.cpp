@@ -1,16 +1,17 @@
 #include "candecoder.h"
 #include "config/configgeneration.h"
+#include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "messageboxes.h"
 #include "ui_mainwindow.h"
-
-#include <QFile>
 
 namespace {
 
 BusEntry readBus(const QCheckBox *enable, const QTextEdit *speed, const QCheckBox *normal,
                  const QCheckBox *silent)
 {
-    return {enable->isChecked(), speed->toPlainText(), normal->isChecked(), silent->isChecked()};
+    return {enable->isChecked(), coreText(speed->toPlainText()), normal->isChecked(),
+            silent->isChecked()};
 }
 
 TriggerEntry readTrigger(const Ui::MainWindow *ui)
@@ -19,12 +20,12 @@ TriggerEntry readTrigger(const Ui::MainWindow *ui)
     trigger.always = ui->TrigAlways->isChecked();
     trigger.id = ui->TrigID->isChecked();
     trigger.signal = ui->TrigSig->isChecked();
-    trigger.idText = ui->idTrig->toPlainText();
+    trigger.idText = coreText(ui->idTrig->toPlainText());
     trigger.standard = ui->TrigStd->isChecked();
     trigger.extended = ui->TrigExt->isChecked();
     trigger.chosen = selTrigSig;
     trigger.comparison = oper;
-    trigger.valueText = ui->valueTrig->toPlainText();
+    trigger.valueText = coreText(ui->valueTrig->toPlainText());
     return trigger;
 }
 
@@ -35,17 +36,16 @@ ConfigRequest readConfiguratorArea(const Ui::MainWindow *ui)
     request.buses[0] = readBus(ui->En1, ui->speed1, ui->Nor1, ui->Sil1);
     request.buses[1] = readBus(ui->En2, ui->speed2, ui->Nor2, ui->Sil2);
     request.trigger = readTrigger(ui);
-    request.output = FilepathConfig;
+    request.output = nativePath(FilepathConfig);
     return request;
 }
 
 void writeConfigToFolder()
 {
-    const QByteArray path = QFile::encodeName(FilepathConfig + '/' + kConfigFileName);
-    if (writeConfigFile(path.toStdString(), canSet))
+    if (writeConfigFile(nativePath(FilepathConfig + '/' + kConfigFileName), canSet))
         showFinished(kConfigWritten);
     else
-        showError(kConfigNotCreated);
+        showError(kFileNotCreated);
 }
 
 } // namespace
@@ -54,8 +54,8 @@ void configurator(Ui::MainWindow *ui)
 {
     const ConfigGeneration generation = generateConfig(readConfiguratorArea(ui), canSet);
     canSet = generation.record;
-    for (const QString &message : generation.messages)
-        showError(message);
+    for (const std::string &message : generation.messages)
+        showError(qtText(message));
     if (generation.valueRefused)
         ui->valueTrig->clear();
 

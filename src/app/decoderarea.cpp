@@ -2,11 +2,11 @@
 
 #include "candecoder.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "messageboxes.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <cstdio>
 
@@ -14,8 +14,7 @@ namespace {
 
 bool isNamedInput(const std::string &path)
 {
-    return sameFile(path, QFile::encodeName(logstr).toStdString()) ||
-           sameFile(path, QFile::encodeName(dbcstr).toStdString());
+    return sameFile(path, nativePath(logstr)) || sameFile(path, nativePath(dbcstr));
 }
 
 } // namespace
@@ -23,12 +22,12 @@ bool isNamedInput(const std::string &path)
 std::optional<ConversionJob> checkDecoderArea(Ui::MainWindow *ui)
 {
     bool condition = true;
-    const FrequencyCheck frequency = checkFrequency(ui->ConvFreq->toPlainText());
-    if (!frequency.problem.isEmpty()) {
-        showError(frequency.problem);
+    const FrequencyCheck frequency = checkFrequency(coreText(ui->ConvFreq->toPlainText()));
+    if (!frequency.problem.empty()) {
+        showError(qtText(frequency.problem));
         condition = false;
     }
-    if (!isLogFilePath(logstr)) {
+    if (!isLogFilePath(nativePath(logstr))) {
         showError(kLogNotCorrected);
         condition = false;
     }
@@ -45,8 +44,8 @@ std::optional<ConversionJob> checkDecoderArea(Ui::MainWindow *ui)
         return std::nullopt;
 
     ConversionJob job;
-    job.logPath = QFile::encodeName(logstr).toStdString();
-    job.outputPath = QFile::encodeName(outputstr + "/" + OutNamestr).toStdString();
+    job.logPath = nativePath(logstr);
+    job.outputPath = nativePath(outputstr + "/" + OutNamestr);
     if (isNamedInput(job.outputPath)) {
         showError(kOutputIsInput);
         return std::nullopt;
@@ -58,13 +57,14 @@ std::optional<ConversionJob> checkDecoderArea(Ui::MainWindow *ui)
 
 void reportConversion(ConversionOutcome outcome)
 {
-    const QString text = conversionOutcomeText(outcome);
+    const QString text = qtText(conversionOutcomeText(outcome));
     if (outcome == ConversionOutcome::Finished) {
         showFinished(text);
         return;
     }
     if (outcome == ConversionOutcome::OutputNotCreated) {
-        std::fputs("Errore nella creazione del file\n", stdout);
+        // The console line has the box's words without the '!'.
+        std::printf("%.*s\n", int(sizeof kFileNotCreated - 2), kFileNotCreated);
         std::fflush(stdout);
     }
     showError(text);

@@ -1,6 +1,7 @@
 #include "filterpanel.h"
 
 #include "config/configgeneration.h"
+#include "corestrings.h"
 #include "messageboxes.h"
 
 #include <QTextEdit>
@@ -8,10 +9,10 @@
 
 void confirmFilterPanel(const FilterPanel &filter, Conf &bus)
 {
-    const std::array<QString, 4> halves = {
-        filter.idHigh->toPlainText(), filter.idLow->toPlainText(), filter.maskIdHigh->toPlainText(),
-        filter.maskIdLow->toPlainText()};
-    const QStringList messages = enterFilterHalves(halves, bus);
+    const std::array<std::string, 4> halves = {
+        coreText(filter.idHigh->toPlainText()), coreText(filter.idLow->toPlainText()),
+        coreText(filter.maskIdHigh->toPlainText()), coreText(filter.maskIdLow->toPlainText())};
+    const QStringList messages = qtTexts(enterFilterHalves(halves, bus));
     for (const QString &message : messages)
         showError(message);
     if (messages.isEmpty())

@@ -27,7 +27,7 @@ void GenerateList(json jsonObject, Ui::MainWindow *ui)
         for (const Signal &sig : message.signalList)
             list->addItem(QObject::tr(sig.name.c_str()));
     }
-    mp = triggerSignals(candb);
+    mp = signalsByName(candb);
     list->blockSignals(false);
     list->model()->sort(0, Qt::AscendingOrder);
     list->setCurrentIndex(0);

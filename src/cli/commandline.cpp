@@ -1,7 +1,6 @@
 #include "commandline.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cstdio>
 
@@ -31,16 +30,6 @@ void print(const QString &text)
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
-}
-
-QString hexNumber(uint64_t value, int digits)
-{
-    return "0x" + QString::number(value, 16).toUpper().rightJustified(digits, '0');
-}
-
-std::string nativePath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
 }
 
 QString listNames(const std::vector<QString> &names, int shown)

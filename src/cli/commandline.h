@@ -25,10 +25,6 @@ void report(const QString &message);
 QString oneLine(const QString &message);
 // Text for standard output, as UTF-8.
 void print(const QString &text);
-// "0x" and the value in upper-case hexadecimal, at least `digits` digits: 0x123, 0x18FEF100.
-QString hexNumber(uint64_t value, int digits);
-// A path as the core takes it: in the file system's encoding.
-std::string nativePath(const QString &path);
 
 // "A, B, C" for at most `shown` names, then "... (N more)"; for messages that list what exists.
 QString listNames(const std::vector<QString> &names, int shown = 20);
@@ -45,6 +41,16 @@ public:
 
     // `arguments` are the command's own, after its name.
     std::optional<int> parse(const QStringList &arguments);
+    // parse(), then `read` takes what the options ask for into `request`, giving a status when
+    // they cannot work together.
+    template <typename Request>
+    std::optional<int> parse(const QStringList &arguments, Request &request,
+                             std::optional<int> (*read)(CommandLine &, Request &))
+    {
+        if (const std::optional<int> status = parse(arguments))
+            return status;
+        return read(*this, request);
+    }
     // Reports a usage error, with a pointer to the command's help; gives kExitUsage.
     int usageError(const QString &message) const;
     // The command's help text, its usage line naming the command.

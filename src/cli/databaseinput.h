@@ -1,27 +1,14 @@
 #pragma once
 
-#include "conversion/decoderinputs.h"
-#include "database/dbc.h"
+#include "database/databasefile.h"
 
 #include <QString>
 
-// A DBC file named on the command line, converted, or why it cannot be.
-struct DbcInput
-{
-    DbcConversion conversion;
-    QString problem; // empty when converted, e.g. line 12: expected '|' after the start bit, ...
-};
+#include <optional>
 
-// A path the command line reads as a DBC file: one ending in ".dbc", in any case.
-bool isDbcPath(const QString &path);
-// Reads and converts a DBC file: an existing regular file whose text the DBC reader accepts.
-DbcInput readDbcInput(const QString &path);
-
-// The signal database named on the command line, read and checked as the Decoder reads a Candb
-// file: a document the Candb reader accepts, or the problem that refuses it. A DBC file is read
-// through the DBC reader into the Candb document a conversion of it would write, so a database
-// gives the same table either way; when signals of it were left out, one line on standard error
-// says how many and how to list them.
-CandbFile readDatabaseInput(const QString &path);
-// The database of readDatabaseInput, or nothing after reporting, with the path, why it is refused.
+// The signal database named on the command line (a Candb file, or a DBC file chosen by its name),
+// read and reported: when signals of a DBC file were left out, one line says how many and how to
+// list them; a refused database is reported with its path and the reason.
+DatabaseFile readDatabaseInput(const QString &path);
+// The database of readDatabaseInput, or nothing after reporting why it is refused.
 std::optional<Candb> loadDatabase(const QString &path);

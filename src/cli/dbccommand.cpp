@@ -2,7 +2,8 @@
 
 #include "commandline.h"
 #include "conversion/conversionfiles.h"
-#include "databaseinput.h"
+#include "corestrings.h"
+#include "database/databasefile.h"
 #include "files/replacingfile.h"
 
 namespace {
@@ -12,7 +13,7 @@ constexpr char kStandardOutput[] = "-";
 // VEHICLE.dbc gives VEHICLE.json beside it.
 QString defaultCandbPath(const QString &dbcPath)
 {
-    const QString stem = isDbcPath(dbcPath) ? dbcPath.chopped(4) : dbcPath;
+    const QString stem = isDbcPath(nativePath(dbcPath)) ? dbcPath.chopped(4) : dbcPath;
     return stem + ".json";
 }
 
@@ -20,7 +21,7 @@ QString defaultCandbPath(const QString &dbcPath)
 bool writeDocument(const QString &path, const std::string &text)
 {
     if (path == kStandardOutput) {
-        print(QString::fromStdString(text));
+        print(qtText(text));
         return true;
     }
     ReplacingFile file;
@@ -50,25 +51,26 @@ QString summary(const DbcConversion &conversion, const QString &output)
 
 int runCandbFromDbc(const QStringList &arguments)
 {
-    CommandLine commandLine(
+    CommandLine line(
         "candb-from-dbc",
         "Converts a DBC file into a Candb file that the window and the decoder accept: one\n"
         "message per BO_ with its signals. Multiplexed and floating-point signals, and signals\n"
         "a Candb file cannot hold, are left out with a warning each on standard error;\n"
         "text the DBC format does not allow but which is read, with one line per kind.");
-    QCommandLineParser &parser = commandLine.parser;
+    QCommandLineParser &parser = line.parser;
     parser.addPositionalArgument("dbc", "The DBC file.", "VEHICLE.dbc");
     parser.addOption({{"o", "output"},
                       "The Candb file to write (default: the DBC file's name with .json; "
                       "- for standard output).",
                       "file"});
-    if (const std::optional<int> status = commandLine.parse(arguments))
+    parser.addOption({"quiet", "No closing line; only problems and warnings are reported."});
+    if (const std::optional<int> status = line.parse(arguments))
         return *status;
 
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1)
-        return commandLine.usageError(positional.isEmpty() ? "no DBC file given"
-                                                           : "only one DBC file is converted");
+        return line.usageError(positional.isEmpty() ? "no DBC file given"
+                                                    : "only one DBC file is converted");
     const QString dbcPath = positional[0];
     const QString output =
         parser.isSet("output") ? parser.value("output") : defaultCandbPath(dbcPath);
@@ -77,19 +79,20 @@ int runCandbFromDbc(const QStringList &arguments)
         report(output + ": the Candb file would replace the DBC file");
         return kExitFailure;
     }
-    const DbcInput input = readDbcInput(dbcPath);
-    if (!input.problem.isEmpty()) {
-        report(dbcPath + ": " + input.problem);
+    const DbcFile input = readDbcFile(nativePath(dbcPath));
+    if (!input.problem.empty()) {
+        report(dbcPath + ": " + qtText(input.problem));
         return kExitFailure;
     }
     for (const std::string &deviation : input.conversion.deviations)
-        report(QString::fromStdString(deviation));
+        report(qtText(deviation));
     for (const std::string &warning : input.conversion.warnings)
-        report(QString::fromStdString(warning));
+        report(qtText(warning));
     if (!writeDocument(output, input.conversion.document.dump(2) + '\n')) {
         report(output + ": the file cannot be written");
         return kExitFailure;
     }
-    report(summary(input.conversion, output));
+    if (!parser.isSet("quiet"))
+        report(summary(input.conversion, output));
     return kExitSuccess;
 }

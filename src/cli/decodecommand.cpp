@@ -4,6 +4,7 @@
 #include "commandline.h"
 #include "conversion/conversion.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "databaseinput.h"
 #include "loginput.h"
 
@@ -15,7 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
-#include <set>
 #include <unistd.h>
 
 namespace {
@@ -39,7 +39,8 @@ struct DecodeTask
 {
     QString logPath;
     LogInput input;
-    QString outputPath; // "-" for standard output
+    QString outputPath;   // "-" for standard output
+    bool refused = false; // the log or its table could not be taken; reported already
     ConversionSummary summary;
     double seconds = 0.0;
 };
@@ -69,7 +70,10 @@ void addOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         {"candb", "The signal database: a Candb .json file, or a DBC file.", "DB.json"},
-        {"freq", "Rows per second of the table, 1 to 20000 (default 100).", "HZ", "100"},
+        {"freq",
+         QString("Rows per second of the table, 1 to %1 (default 100).")
+             .arg(kMaxConversionFrequency),
+         "HZ", "100"},
         {"smart", "Columns only for the messages that occur in the log. Without it every signal of "
                   "the Candb file gets a column, so that the tables of several logs share their "
                   "columns."},
@@ -124,15 +128,10 @@ std::optional<int> readRequest(CommandLine &line, DecodeRequest &request)
 // Every signal name of the database, in the order of the table's columns.
 std::vector<QString> signalNames(const Candb &candb)
 {
-    std::set<std::string> names;
-    for (const CandbMessage &message : candb.messages) {
-        for (const Signal &sig : message.signalList)
-            names.insert(sig.name);
-    }
-    std::vector<QString> list;
-    for (const std::string &name : names)
-        list.push_back(QString::fromStdString(name));
-    return list;
+    std::vector<QString> names;
+    for (const auto &named : signalsByName(candb))
+        names.push_back(qtText(named.first));
+    return names;
 }
 
 bool checkSignalNames(const QStringList &wanted, const Candb &candb)
@@ -163,17 +162,18 @@ bool isInput(const QString &output, const DecodeTask &task, const QString &candb
            sameFile(path, nativePath(candbPath));
 }
 
-// The logs and their tables, every problem reported; nothing when any log cannot be taken or two
-// tables would get one name.
+// The logs and their tables, every problem reported: a log that cannot be taken, or whose table
+// would be an input, is refused and the others go on. Nothing when the output folder does not
+// exist or two tables would get one name: the request itself is wrong then.
 std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 {
-    bool ok = true;
     if (!request.outDir.isEmpty() && !QDir(request.outDir).exists()) {
         report(request.outDir + ": " + kOutputFolderNotCorrect);
-        ok = false;
+        return std::nullopt;
     }
     std::vector<DecodeTask> tasks;
     std::map<QString, QString> logOfOutput;
+    bool collision = false;
     for (const QString &log : request.logs) {
         DecodeTask task;
         task.logPath = log;
@@ -181,21 +181,21 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
         task.outputPath = outputPathFor(request, log);
         if (!task.input.ready()) {
             report(log + ": " + task.input.problem);
-            ok = false;
+            task.refused = true;
         } else if (task.outputPath != "-" && isInput(task.outputPath, task, request.candbPath)) {
             report(task.outputPath + ": " + kOutputIsInput);
-            ok = false;
+            task.refused = true;
         }
         const QString key = QDir::cleanPath(QDir(task.outputPath).absolutePath());
         const auto [earlier, added] = logOfOutput.emplace(key, log);
         if (!added) {
             report(QString("%1 and %2 would both be converted into %3")
                        .arg(earlier->second, log, task.outputPath));
-            ok = false;
+            collision = true;
         }
         tasks.push_back(std::move(task));
     }
-    if (!ok)
+    if (collision)
         return std::nullopt;
     return tasks;
 }
@@ -203,14 +203,18 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
 uint64_t bytesToRead(const std::vector<DecodeTask> &tasks, bool smart)
 {
     uint64_t total = 0;
-    for (const DecodeTask &task : tasks)
-        total += uint64_t(QFileInfo(QFile::decodeName(task.input.readPath.c_str())).size());
+    for (const DecodeTask &task : tasks) {
+        if (!task.refused)
+            total += uint64_t(QFileInfo(qtPath(task.input.readPath)).size());
+    }
     return smart ? 2 * total : total;
 }
 
 void convertTask(DecodeTask &task, const Candb &candb, const ConversionJob &common,
                  ProgressLine *progress, size_t slot)
 {
+    if (task.refused)
+        return;
     ConversionJob job = common;
     job.logPath = task.input.readPath;
     job.outputPath = nativePath(task.outputPath);
@@ -251,8 +255,10 @@ int reportTasks(const std::vector<DecodeTask> &tasks, bool quiet)
     QStringList failed;
     for (const DecodeTask &task : tasks) {
         const ConversionSummary &summary = task.summary;
-        if (summary.outcome != ConversionOutcome::Finished) {
-            report(task.logPath + ": " + conversionOutcomeText(summary.outcome));
+        if (task.refused) {
+            failed << task.logPath;
+        } else if (summary.outcome != ConversionOutcome::Finished) {
+            report(task.logPath + ": " + qtText(conversionOutcomeText(summary.outcome)));
             failed << task.logPath;
         } else if (!quiet) {
             report(QString("%1: %2 frames, %3 rows, %4 columns, %5 s")
@@ -281,9 +287,7 @@ int runDecode(const QStringList &arguments)
                                "Decoder does, several at a time.");
     addOptions(line.parser);
     DecodeRequest request;
-    if (const std::optional<int> status = line.parse(arguments))
-        return *status;
-    if (const std::optional<int> status = readRequest(line, request))
+    if (const std::optional<int> status = line.parse(arguments, request, readRequest))
         return *status;
 
     // The window's order: the Candb file first, then the frequency and the logs.
@@ -291,19 +295,19 @@ int runDecode(const QStringList &arguments)
     if (!database)
         return kExitFailure;
     const Candb &candb = *database;
-    const FrequencyCheck frequency = checkFrequency(request.frequencyText);
-    if (!frequency.problem.isEmpty())
-        report(frequency.problem);
+    const FrequencyCheck frequency = checkFrequency(coreText(request.frequencyText));
+    if (!frequency.problem.empty())
+        report(qtText(frequency.problem));
     const bool signalsKnown = checkSignalNames(request.signalNames, candb);
     std::optional<std::vector<DecodeTask>> tasks = planTasks(request);
-    if (!frequency.problem.isEmpty() || !signalsKnown || !tasks)
+    if (!frequency.problem.empty() || !signalsKnown || !tasks)
         return kExitFailure;
 
     ConversionJob common;
     common.periodMicros = periodMicros(frequency.hertz);
     common.smart = request.smart;
     for (const QString &name : request.signalNames)
-        common.columns.push_back(name.toStdString());
+        common.columns.push_back(coreText(name));
 
     const bool showProgress = !request.quiet && isatty(STDERR_FILENO);
     convertAll(*tasks, candb, common, request.jobs, showProgress);

@@ -1,10 +1,13 @@
 #include "infocommand.h"
 
 #include "commandline.h"
+#include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "database/decodeplan.h"
 #include "databaseinput.h"
 #include "log/logsummary.h"
 #include "loginput.h"
+#include "text/numbertext.h"
 
 #include <nlohmann/json.hpp>
 
@@ -24,11 +27,14 @@ struct Description
 class Descriptions
 {
 public:
-    // The index keeps pointers into the database, which therefore lives here too.
+    // The index keeps pointers into the database, which therefore lives here too; a copy or a
+    // move would leave them pointing into the original.
     explicit Descriptions(std::optional<Candb> given)
         : candb(std::move(given)), index(candb ? *candb : empty())
     {
     }
+    Descriptions(const Descriptions &) = delete;
+    Descriptions &operator=(const Descriptions &) = delete;
     bool given() const { return candb.has_value(); }
     Description of(uint32_t id) const
     {
@@ -60,9 +66,9 @@ bool isExtended(uint32_t id)
     return id & kExtendedIdFlag;
 }
 
-QString hexId(uint32_t id)
+std::string hexId(uint32_t id)
 {
-    return hexNumber(id & ~kExtendedIdFlag, isExtended(id) ? 8 : 3);
+    return hexIdentifier(id & ~kExtendedIdFlag, isExtended(id));
 }
 
 // Frames per second over the whole log; nothing for a log without a duration.
@@ -122,7 +128,7 @@ QString identifiersText(const LogSummary &summary, const Descriptions &descripti
                      << "signals";
     for (const LogSummary::Identifier &identifier : summary.identifiers) {
         const std::optional<double> rate = meanRate(identifier.frames, summary);
-        QStringList row = {hexId(identifier.id),
+        QStringList row = {qtText(hexId(identifier.id)),
                            isExtended(identifier.id) ? "extended" : "standard",
                            QString::number(identifier.frames),
                            rate ? QString::number(*rate, 'f', 2) : QString("-")};
@@ -143,7 +149,7 @@ json identifiersJson(const LogSummary &summary, const Descriptions &descriptions
     for (const LogSummary::Identifier &identifier : summary.identifiers) {
         json entry = {{"id", identifier.id & ~kExtendedIdFlag},
                       {"extended", isExtended(identifier.id)},
-                      {"hex", hexId(identifier.id).toStdString()},
+                      {"hex", hexId(identifier.id)},
                       {"frames", identifier.frames}};
         const std::optional<double> rate = meanRate(identifier.frames, summary);
         entry["rateHz"] = rate ? json(*rate) : json(nullptr);
@@ -159,7 +165,7 @@ json identifiersJson(const LogSummary &summary, const Descriptions &descriptions
 
 json summaryJson(const QString &path, const LogSummary &summary, const Descriptions &descriptions)
 {
-    return {{"path", path.toStdString()},
+    return {{"path", coreText(path)},
             {"size", summary.fileSize},
             {"records", summary.records},
             {"partialRecordBytes", summary.partialBytes},
@@ -187,50 +193,72 @@ std::optional<LogSummary> summarize(const QString &path)
     return summary;
 }
 
+// What the user asked for, as given.
+struct InfoRequest
+{
+    std::optional<QString> candbPath; // without --candb, nothing
+    bool asJson = false;
+    QStringList logs;
+};
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {"candb", "Also tell which identifiers the Candb (or DBC) file describes.", "DB.json"},
+        {"json", "One JSON document for scripts instead of text."},
+    });
+    parser.addPositionalArgument(
+        "logs", "The logs to read: .qvl, or candump (.log) and Vector ASC (.asc) logs.",
+        "LOG.qvl...");
+}
+
+std::optional<int> readRequest(CommandLine &line, InfoRequest &request)
+{
+    const QCommandLineParser &parser = line.parser;
+    if (parser.isSet("candb"))
+        request.candbPath = parser.value("candb");
+    request.asJson = parser.isSet("json");
+    request.logs = parser.positionalArguments();
+    if (request.logs.isEmpty())
+        return line.usageError("no log given");
+    return std::nullopt;
+}
+
 } // namespace
 
 int runInfo(const QStringList &arguments)
 {
     CommandLine line("info", "Reads logs once and tells what they hold: size, records, times, "
                              "wraps, frames out of order, and the frames of each identifier.");
-    line.parser.addOptions({
-        {"candb", "Also tell which identifiers the Candb (or DBC) file describes.", "DB.json"},
-        {"json", "One JSON document for scripts instead of text."},
-    });
-    line.parser.addPositionalArgument(
-        "logs", "The logs to read: .qvl, or candump (.log) and Vector ASC (.asc) logs.",
-        "LOG.qvl...");
-    if (const std::optional<int> status = line.parse(arguments))
+    addOptions(line.parser);
+    InfoRequest request;
+    if (const std::optional<int> status = line.parse(arguments, request, readRequest))
         return *status;
-    const QStringList logs = line.parser.positionalArguments();
-    if (logs.isEmpty())
-        return line.usageError("no log given");
 
     std::optional<Candb> candb;
-    if (line.parser.isSet("candb")) {
-        candb = loadDatabase(line.parser.value("candb"));
+    if (request.candbPath) {
+        candb = loadDatabase(*request.candbPath);
         if (!candb)
             return kExitFailure;
     }
     const Descriptions descriptions(std::move(candb));
 
-    const bool asJson = line.parser.isSet("json");
     json documents = json::array();
     QStringList texts;
     int status = kExitSuccess;
-    for (const QString &path : logs) {
+    for (const QString &path : request.logs) {
         const std::optional<LogSummary> summary = summarize(path);
         if (!summary) {
             status = kExitFailure;
             continue;
         }
-        if (asJson)
+        if (request.asJson)
             documents.push_back(summaryJson(path, *summary, descriptions));
         else
             texts << factsText(path, *summary) + '\n' + identifiersText(*summary, descriptions);
     }
-    if (asJson)
-        print(QString::fromStdString(json{{"logs", documents}}.dump(2)) + '\n');
+    if (request.asJson)
+        print(qtText(json{{"logs", documents}}.dump(2)) + '\n');
     else if (!texts.isEmpty())
         print(texts.join('\n'));
     return status;

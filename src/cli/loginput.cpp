@@ -2,6 +2,8 @@
 
 #include "commandline.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
+#include "files/inputfile.h"
 
 #include <QDir>
 
@@ -36,26 +38,30 @@ LogInput importedLogInput(const QString &path, LogTextFormat format)
 
 LogInput prepareLogInput(const QString &path)
 {
+    const std::string readPath = nativePath(path);
     LogTextFormat format;
-    if (logTextFormatOfPath(nativePath(path), format))
-        return importedLogInput(path, format);
-    if (!isLogFilePath(path))
+    const bool text = logTextFormatOfPath(readPath, format);
+    if (!text && !isLogFileName(readPath))
         return refused(kLogNotCorrected);
+    if (const std::string problem = inputFileProblem(readPath); !problem.empty())
+        return refused(QString(kLogNotCorrected) + '\n' + qtText(problem));
+    if (text)
+        return importedLogInput(path, format);
     LogInput input;
-    input.readPath = nativePath(path);
+    input.readPath = readPath;
     return input;
 }
 
 QString importProblemText(const LogTextSummary &summary)
 {
-    QString text = conversionOutcomeText(summary.outcome);
+    QString text = qtText(conversionOutcomeText(summary.outcome));
     if (!summary.problem.empty())
-        text += '\n' + QString::fromStdString(summary.problem);
+        text += '\n' + qtText(summary.problem);
     return text;
 }
 
 void reportSkippedLines(const QString &path, const SkippedLines &skipped)
 {
     if (skipped.total() > 0)
-        report(path + ": " + QString::fromStdString(skippedText(skipped)));
+        report(path + ": " + qtText(skippedText(skipped)));
 }

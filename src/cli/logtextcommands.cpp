@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "databaseinput.h"
 #include "log/logtextfiles.h"
 #include "loginput.h"
@@ -17,6 +18,32 @@ void addTextOptions(CommandLine &line, const QString &channelHelp)
     line.parser.addOption(
         {"format", "candump or asc; without it, the extension of the text file tells.", "format"});
     line.parser.addOption({"channel", channelHelp, "name"});
+    line.parser.addOption({"quiet", "No closing line; only problems are reported."});
+}
+
+// The path a message about the outcome names: the input's, or the output's when writing failed.
+QString outcomePath(ConversionOutcome outcome, const QString &input, const QString &output)
+{
+    const bool aboutOutput = outcome == ConversionOutcome::OutputIsLog ||
+                             outcome == ConversionOutcome::OutputNotCreated ||
+                             outcome == ConversionOutcome::WriteFailed;
+    return aboutOutput ? output : input;
+}
+
+// The closing line, or the problem; the exit status.
+int reportWritten(const CommandLine &line, const QString &input, const LogTextSummary &summary)
+{
+    const QString output = line.parser.value("output");
+    if (summary.outcome != ConversionOutcome::Finished) {
+        report(outcomePath(summary.outcome, input, output) + ": " + importProblemText(summary));
+        return kExitFailure;
+    }
+    if (!line.parser.isSet("quiet"))
+        report(QString("%1: %2 frame%3 written")
+                   .arg(output)
+                   .arg(summary.frames)
+                   .arg(summary.frames == 1 ? "" : "s"));
+    return kExitSuccess;
 }
 
 // The single positional argument and the output, or the usage error's status.
@@ -34,7 +61,7 @@ std::optional<int> chooseFormat(const CommandLine &line, const QString &textPath
                                 LogTextFormat &format)
 {
     if (line.parser.isSet("format")) {
-        if (!logTextFormatNamed(line.parser.value("format").toStdString(), format))
+        if (!logTextFormatNamed(coreText(line.parser.value("format")), format))
             return line.usageError("the format is candump or asc");
         return std::nullopt;
     }
@@ -49,31 +76,20 @@ std::optional<int> checkChannel(const CommandLine &line, LogTextFormat format)
 {
     if (!line.parser.isSet("channel"))
         return std::nullopt;
-    const std::string problem = channelProblem(format, line.parser.value("channel").toStdString());
+    const std::string problem = channelProblem(format, coreText(line.parser.value("channel")));
     if (!problem.empty())
-        return line.usageError(QString::fromStdString(problem));
+        return line.usageError(qtText(problem));
     return std::nullopt;
-}
-
-// The database of --candb, read as the Decoder reads it; false when it is refused (reported).
-bool readLengthDatabase(const QString &path, Candb &candb)
-{
-    CandbFile file = readDatabaseInput(path);
-    if (!file.document) {
-        report(invalidCandbText(file.problem));
-        return false;
-    }
-    candb = std::move(file.candb);
-    return true;
 }
 
 int exportLog(const CommandLine &line, LogTextFormat format)
 {
     const QString logPath = line.parser.positionalArguments().first();
-    const std::string outputPath = nativePath(line.parser.value("output"));
+    const QString output = line.parser.value("output");
+    const std::string outputPath = nativePath(output);
     // Checked before a log text is imported, which the conversion then reads instead.
     if (sameFile(outputPath, nativePath(logPath))) {
-        report(conversionOutcomeText(ConversionOutcome::OutputIsLog));
+        report(output + ": " + qtText(conversionOutcomeText(ConversionOutcome::OutputIsLog)));
         return kExitFailure;
     }
     const LogInput input = prepareLogInput(logPath);
@@ -81,25 +97,23 @@ int exportLog(const CommandLine &line, LogTextFormat format)
         report(logPath + ": " + input.problem);
         return kExitFailure;
     }
-    Candb candb;
-    if (line.parser.isSet("candb") && !readLengthDatabase(line.parser.value("candb"), candb))
-        return kExitFailure;
+    std::optional<Candb> candb;
+    if (line.parser.isSet("candb")) {
+        candb = loadDatabase(line.parser.value("candb"));
+        if (!candb)
+            return kExitFailure;
+    }
 
     LogExportJob job;
     job.logPath = input.readPath;
     job.outputPath = outputPath;
     job.format = format;
-    job.channel = line.parser.isSet("channel") ? line.parser.value("channel").toStdString()
+    job.channel = line.parser.isSet("channel") ? coreText(line.parser.value("channel"))
                                                : defaultChannel(format);
-    job.candb = line.parser.isSet("candb") ? &candb : nullptr;
+    job.candb = candb ? &*candb : nullptr;
     // The log holds no date: the nearest is when the logger last wrote to it.
     job.date = ascDate(QFileInfo(logPath).lastModified().toMSecsSinceEpoch());
-    const LogTextSummary summary = exportLogText(job);
-    if (summary.outcome != ConversionOutcome::Finished) {
-        report(conversionOutcomeText(summary.outcome));
-        return kExitFailure;
-    }
-    return kExitSuccess;
+    return reportWritten(line, logPath, exportLogText(job));
 }
 
 } // namespace
@@ -115,15 +129,15 @@ int runExport(const QStringList &arguments)
                            "message's \"dlc\" bytes (at most 8), every other frame 8.",
                            "file"});
     line.parser.addPositionalArgument("log", "The log: .qvl, or a candump log or ASC file.");
-    if (const std::optional<int> done = line.parse(arguments))
-        return *done;
-    if (const std::optional<int> wrong = checkFiles(line, "log to export"))
-        return *wrong;
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    if (const std::optional<int> status = checkFiles(line, "log to export"))
+        return *status;
     LogTextFormat format;
-    if (const std::optional<int> wrong = chooseFormat(line, line.parser.value("output"), format))
-        return *wrong;
-    if (const std::optional<int> wrong = checkChannel(line, format))
-        return *wrong;
+    if (const std::optional<int> status = chooseFormat(line, line.parser.value("output"), format))
+        return *status;
+    if (const std::optional<int> status = checkChannel(line, format))
+        return *status;
     return exportLog(line, format);
 }
 
@@ -134,28 +148,24 @@ int runImport(const QStringList &arguments)
     addTextOptions(line, "Only the frames of this channel: an interface name for candump, a "
                          "number for ASC.");
     line.parser.addPositionalArgument("text", "The candump log or ASC file.");
-    if (const std::optional<int> done = line.parse(arguments))
-        return *done;
-    if (const std::optional<int> wrong = checkFiles(line, "file to import"))
-        return *wrong;
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    if (const std::optional<int> status = checkFiles(line, "file to import"))
+        return *status;
     const QString textPath = line.parser.positionalArguments().first();
     const QString logPath = line.parser.value("output");
     LogTextFormat format;
-    if (const std::optional<int> wrong = chooseFormat(line, textPath, format))
-        return *wrong;
-    if (const std::optional<int> wrong = checkChannel(line, format))
-        return *wrong;
+    if (const std::optional<int> status = chooseFormat(line, textPath, format))
+        return *status;
+    if (const std::optional<int> status = checkChannel(line, format))
+        return *status;
     // The Decoder takes only logs with ".qvl" in their path.
-    if (!logPath.contains(".qvl"))
+    if (!isLogFileName(nativePath(logPath)))
         return line.usageError("the log to write must be a .qvl file");
 
-    const LogTextSummary summary =
-        importLogText(nativePath(textPath), format, line.parser.value("channel").toStdString(),
-                      nativePath(logPath));
-    if (summary.outcome != ConversionOutcome::Finished) {
-        report(textPath + ": " + importProblemText(summary));
-        return kExitFailure;
-    }
-    reportSkippedLines(textPath, summary.skipped);
-    return kExitSuccess;
+    const LogTextSummary summary = importLogText(
+        nativePath(textPath), format, coreText(line.parser.value("channel")), nativePath(logPath));
+    if (summary.outcome == ConversionOutcome::Finished)
+        reportSkippedLines(textPath, summary.skipped);
+    return reportWritten(line, textPath, summary);
 }

@@ -3,6 +3,8 @@
 #include "commandline.h"
 #include "config/configgeneration.h"
 #include "config/configrules.h"
+#include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "databaseinput.h"
 
 #include <QFileInfo>
@@ -27,8 +29,8 @@ void addMakeConfigOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
         {"can1",
-         "Bus 1 off, or on at a bit rate: " +
-             QString::fromStdString(bitRateList()).replace(',', ", ") + " (default off).",
+         "Bus 1 off, or on at a bit rate: " + qtText(bitRateList()).replace(',', ", ") +
+             " (default off).",
          "off|RATE", "off"},
         {"can2", "Bus 2, likewise.", "off|RATE", "off"},
         {"mode1", "Bus 1 normal, or silent (listen only); default normal.", "normal|silent",
@@ -50,6 +52,7 @@ void addMakeConfigOptions(QCommandLineParser &parser)
          "The file to write, or a folder to write config.qvc into.",
          "FILE",
          kConfigFileName},
+        {"quiet", "No closing line; only problems are reported."},
     });
 }
 
@@ -97,7 +100,7 @@ QString optionMismatch(const QCommandLineParser &parser)
 BusEntry busEntry(const QString &rate, const QString &mode)
 {
     const bool silent = mode == "silent";
-    return {rate != "off", rate, !silent, silent};
+    return {rate != "off", coreText(rate), !silent, silent};
 }
 
 // "mask:A,B,C,D" or "list:A,B,C,D". The four texts are checked by the generation, as the filter
@@ -111,7 +114,7 @@ std::optional<FilterEntry> filterEntry(const QString &text)
         return std::nullopt;
     FilterEntry filter;
     filter.listMode = mode == "list";
-    std::copy(halves.begin(), halves.end(), filter.halves.begin());
+    std::transform(halves.begin(), halves.end(), filter.halves.begin(), coreText);
     return filter;
 }
 
@@ -122,13 +125,13 @@ Signal chosenSignal(const QString &candbPath, const QString &name)
     const std::optional<Candb> candb = loadDatabase(candbPath);
     if (!candb)
         return {};
-    const std::map<std::string, Signal> listed = triggerSignals(*candb);
-    const auto found = listed.find(name.toStdString());
+    const std::map<std::string, Signal> listed = signalsByName(*candb);
+    const auto found = listed.find(coreText(name));
     if (found != listed.end())
         return found->second;
     std::vector<QString> names;
     for (const auto &entry : listed)
-        names.push_back(QString::fromStdString(entry.first));
+        names.push_back(qtText(entry.first));
     report(QString("%1: no signal '%2'; the Candb file has: %3")
                .arg(candbPath, name, names.empty() ? "none" : listNames(names)));
     return {};
@@ -141,13 +144,13 @@ TriggerEntry triggerEntry(const QCommandLineParser &parser)
     trigger.always = kind == "always";
     trigger.id = kind == "id";
     trigger.signal = kind == "signal";
-    trigger.idText = parser.value("id");
+    trigger.idText = coreText(parser.value("id"));
     trigger.extended = parser.isSet("extended");
     trigger.standard = !trigger.extended;
     if (trigger.signal) {
         trigger.chosen = chosenSignal(parser.value("candb"), parser.value("signal"));
         trigger.comparison = *comparisonCode(parser.value("compare"));
-        trigger.valueText = parser.value("value");
+        trigger.valueText = coreText(parser.value("value"));
     }
     return trigger;
 }
@@ -158,13 +161,14 @@ QString outputFile(const QString &output)
     return QFileInfo(output).isDir() ? output + '/' + kConfigFileName : output;
 }
 
-int writeConfig(const QString &path, const Config &record)
+int writeConfig(const QString &path, const Config &record, bool quiet)
 {
     if (!writeConfigFile(nativePath(path), record)) {
-        report(path + ": " + kConfigNotCreated);
+        report(path + ": " + kFileNotCreated);
         return kExitFailure;
     }
-    report(path + ": " + kConfigWritten);
+    if (!quiet)
+        report(path + ": " + kConfigWritten);
     return kExitSuccess;
 }
 
@@ -172,14 +176,14 @@ int writeConfig(const QString &path, const Config &record)
 
 int runMakeConfig(const QStringList &arguments)
 {
-    CommandLine command("make-config",
-                        "Writes the logger's configuration file, with the Configurator's checks.");
-    addMakeConfigOptions(command.parser);
-    if (const std::optional<int> done = command.parse(arguments))
-        return *done;
-    const QCommandLineParser &parser = command.parser;
+    CommandLine line("make-config",
+                     "Writes the logger's configuration file, with the Configurator's checks.");
+    addMakeConfigOptions(line.parser);
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    const QCommandLineParser &parser = line.parser;
     if (const QString mismatch = optionMismatch(parser); !mismatch.isEmpty())
-        return command.usageError(mismatch);
+        return line.usageError(mismatch);
 
     ConfigRequest request;
     for (int bus = 0; bus < 2; ++bus) {
@@ -187,17 +191,17 @@ int runMakeConfig(const QStringList &arguments)
         request.buses[bus] = busEntry(parser.value("can" + number), parser.value("mode" + number));
         request.filters[bus] = filterEntry(parser.value("filter" + number));
         if (!request.filters[bus])
-            return command.usageError("--filter" + number +
-                                      " must be mask:A,B,C,D or list:A,B,C,D");
+            return line.usageError("--filter" + number + " must be mask:A,B,C,D or list:A,B,C,D");
     }
-    request.output = outputFile(parser.value("output"));
+    const QString output = outputFile(parser.value("output"));
+    request.output = nativePath(output);
     request.trigger = triggerEntry(parser);
 
     // The command line starts from a blank record each time; the window keeps its own.
     const ConfigGeneration generation = generateConfig(request, Config{});
-    for (const QString &message : generation.messages)
-        report(message);
+    for (const std::string &message : generation.messages)
+        report(qtText(message));
     if (!generation.ok())
         return kExitFailure;
-    return writeConfig(request.output, generation.record);
+    return writeConfig(output, generation.record, parser.isSet("quiet"));
 }

@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "conversion/conversionfiles.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "files/replacingfile.h"
 #include "plot/plotdata.h"
 #include "plot/tablereader.h"
@@ -29,6 +30,7 @@ struct PlotOptions
     std::optional<double> from;
     std::optional<double> to;
     std::optional<QSize> size;
+    bool quiet = false;
 };
 
 void addOptions(QCommandLineParser &parser)
@@ -37,16 +39,23 @@ void addOptions(QCommandLineParser &parser)
         "table", "The table: a header \"time,<name>,...\", then one row of numbers per line.",
         "TABLE.csv");
     parser.addOptions({
-        {"signals", "The signals to draw, in this order (default: the first 8).", "NAME,NAME..."},
+        {"signals",
+         QString("The signals to draw, in this order (default: the first %1).")
+             .arg(kDefaultSignals),
+         "NAME,NAME..."},
         {"from", "Start of the time range, in seconds (default: the first row).", "SECONDS"},
         {"to", "End of the time range, in seconds (default: the last row).", "SECONDS"},
         {"size",
-         "The image's size in pixels (default: 1600 wide, 200 high per signal, at most 1200).",
+         QString("The image's size in pixels (default: %1 wide, %2 high per signal, at most %3).")
+             .arg(kDefaultWidth)
+             .arg(kDefaultBandHeight)
+             .arg(kDefaultMaxHeight),
          "WIDTHxHEIGHT"},
         {"title", "A title above the plots.", "TEXT"},
         {{"o", "output"},
          "The image to write; its extension, .png or .svg, chooses the format.",
          "OUT"},
+        {"quiet", "No closing line; only problems are reported."},
     });
 }
 
@@ -105,7 +114,7 @@ std::vector<QString> tableNames(const TableReader &reader)
 {
     std::vector<QString> names;
     for (const std::string &name : reader.names())
-        names.push_back(QString::fromStdString(name));
+        names.push_back(qtText(name));
     return names;
 }
 
@@ -145,7 +154,7 @@ QString leftOutNote(size_t shown, size_t all)
 
 int tableProblem(const PlotOptions &options, const std::string &problem)
 {
-    report(options.table + ": " + QString::fromStdString(problem));
+    report(options.table + ": " + qtText(problem));
     return kExitFailure;
 }
 
@@ -161,7 +170,8 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
     // Opened before the table is read, so that an image that cannot be made stops at once.
     ReplacingFile file;
     if (!file.open(outputPath)) {
-        report(options.output + ": " + conversionOutcomeText(ConversionOutcome::OutputNotCreated));
+        report(options.output + ": " +
+               qtText(conversionOutcomeText(ConversionOutcome::OutputNotCreated)));
         return kExitFailure;
     }
     const TablePlot plot = reduceTable(reader, request);
@@ -174,9 +184,17 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
         return kExitFailure;
     }
     if (!file.write(image.constData(), size_t(image.size())) || !file.commit()) {
-        report(options.output + ": " + conversionOutcomeText(ConversionOutcome::WriteFailed));
+        report(options.output + ": " +
+               qtText(conversionOutcomeText(ConversionOutcome::WriteFailed)));
         return kExitFailure;
     }
+    if (!options.quiet)
+        report(QString("%1: %2 signal%3, %4x%5 pixels")
+                   .arg(options.output)
+                   .arg(caption.names.size())
+                   .arg(caption.names.size() == 1 ? "" : "s")
+                   .arg(layout.size().width())
+                   .arg(layout.size().height()));
     return kExitSuccess;
 }
 
@@ -188,12 +206,13 @@ int runPlot(const QStringList &arguments)
                      "Draws signals of a table written by decode as step plots, one band each over "
                      "a shared time axis, into a PNG or SVG image.");
     addOptions(line.parser);
-    if (const std::optional<int> done = line.parse(arguments))
-        return *done;
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
     PlotOptions options;
     const QString usageProblem = readOptions(line, options);
     if (!usageProblem.isEmpty())
         return line.usageError(usageProblem);
+    options.quiet = line.parser.isSet("quiet");
 
     TableReader reader;
     if (!reader.open(nativePath(options.table)))

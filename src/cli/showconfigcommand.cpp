@@ -3,11 +3,11 @@
 #include "commandline.h"
 #include "config/configinspection.h"
 #include "config/configrules.h"
+#include "corestrings.h"
+#include "database/signalcodec.h"
 #include "databaseinput.h"
 #include "log/logfile.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "text/numbertext.h"
 
 #include <optional>
 
@@ -16,8 +16,8 @@ namespace {
 QString filterRegisterText(const FilterRegister &reading)
 {
     return QString("%1 = %2 identifier %3")
-        .arg(hexNumber(reading.word, 8), reading.extended ? "extended" : "standard",
-             hexNumber(reading.id, reading.extended ? 8 : 3));
+        .arg(qtText(hexNumber(reading.word, 8)), reading.extended ? "extended" : "standard",
+             qtText(hexIdentifier(reading.id, reading.extended)));
 }
 
 // One named value, its name in a column, indented by `depth` steps.
@@ -52,7 +52,7 @@ QString filterText(const Conf &bus)
         {"FilterMaskIdLow", bus.FilterMaskIdLow},
     };
     for (const auto &[name, value] : halves)
-        text += row(2, name, QString("%1 (%2)").arg(value).arg(hexNumber(value, 4)));
+        text += row(2, name, QString("%1 (%2)").arg(value).arg(qtText(hexNumber(value, 4))));
     const FilterRegister first = readFilterRegister(bus.FilterIdHigh, bus.FilterIdLow);
     const FilterRegister second = readFilterRegister(bus.FilterMaskIdHigh, bus.FilterMaskIdLow);
     text += row(2, list ? "identifier 1" : "identifier", filterRegisterText(first));
@@ -70,7 +70,7 @@ QString identifierText(uint32_t word, uint8_t isExt)
 {
     const uint32_t id = word & ~kExtendedIdFlag;
     return QString("%1 (%2), %3")
-        .arg(hexNumber(id, isExt == 1 ? 8 : 3))
+        .arg(qtText(hexIdentifier(id, isExt == 1)))
         .arg(id)
         .arg(isExt == 1 ? "extended" : "standard");
 }
@@ -94,8 +94,8 @@ QString namedSignalText(const Candb &candb, const SignalSTM32 &trigger)
     const Signal *sig = signalAt(candb, trigger);
     if (!sig)
         return row(1, "signal", "none of the Candb file's signals lies there");
-    const double physical = double(trigger.rawValue) * sig->factor + sig->offset;
-    return row(1, "signal", QString::fromStdString(sig->name)) +
+    const double physical = physicalValue(*sig, trigger.rawValue);
+    return row(1, "signal", qtText(sig->name)) +
            row(1, "physical value", QString::number(physical, 'g', 15));
 }
 
@@ -128,50 +128,33 @@ QString triggerText(const SignalSTM32 &trigger, const std::optional<Candb> &cand
     return text;
 }
 
-// The 96 bytes of a regular file, or nothing after reporting why not.
+// The 96 bytes of the file, or nothing after reporting why not.
 std::optional<ConfigImage> readConfigImage(const QString &path)
 {
-    if (const QString problem = inputFileProblem(path); !problem.isEmpty()) {
-        report(path + ": " + problem);
-        return std::nullopt;
-    }
-    const QFileInfo info(path);
-    if (info.size() != qint64(kConfigFileSize)) {
-        report(QString("%1: %2 bytes, not the %3 of a configuration file")
-                   .arg(path)
-                   .arg(info.size())
-                   .arg(kConfigFileSize));
-        return std::nullopt;
-    }
-    QFile file(path);
-    ConfigImage image{};
-    if (!file.open(QIODevice::ReadOnly) ||
-        file.read(reinterpret_cast<char *>(image.data()), qint64(image.size())) !=
-            qint64(image.size())) {
-        report(path + ": cannot be read");
-        return std::nullopt;
-    }
-    return image;
+    const ConfigFileReading reading = readConfigFile(nativePath(path));
+    if (!reading.image)
+        report(path + ": " + qtText(reading.problem));
+    return reading.image;
 }
 
 } // namespace
 
 int runShowConfig(const QStringList &arguments)
 {
-    CommandLine command("show-config", "Prints what a logger configuration file holds.");
-    command.parser.addOption(
+    CommandLine line("show-config", "Prints what a logger configuration file holds.");
+    line.parser.addOption(
         {"candb", "Names the trigger's signal and its value from this Candb file.", "DB.json"});
-    command.parser.addPositionalArgument("FILE", "The configuration file (config.qvc).");
-    if (const std::optional<int> done = command.parse(arguments))
-        return *done;
-    const QStringList files = command.parser.positionalArguments();
+    line.parser.addPositionalArgument("FILE", "The configuration file (config.qvc).");
+    if (const std::optional<int> status = line.parse(arguments))
+        return *status;
+    const QStringList files = line.parser.positionalArguments();
     if (files.size() != 1)
-        return command.usageError(files.isEmpty() ? "no configuration file given"
-                                                  : "only one configuration file at a time");
+        return line.usageError(files.isEmpty() ? "no configuration file given"
+                                               : "only one configuration file at a time");
 
     std::optional<Candb> candb;
-    if (command.parser.isSet("candb")) {
-        candb = loadDatabase(command.parser.value("candb"));
+    if (line.parser.isSet("candb")) {
+        candb = loadDatabase(line.parser.value("candb"));
         if (!candb)
             return kExitFailure;
     }
@@ -189,8 +172,8 @@ int runShowConfig(const QStringList &arguments)
         report(QString("%1: offset %2: %3 is %4, never written by the Configurator (%5)")
                    .arg(files.first())
                    .arg(anomaly.offset)
-                   .arg(anomaly.field)
+                   .arg(qtText(anomaly.field))
                    .arg(anomaly.value)
-                   .arg(anomaly.expected));
+                   .arg(qtText(anomaly.expected)));
     return anomalies.empty() ? kExitSuccess : kExitFailure;
 }

@@ -1,11 +1,11 @@
 #include "siblingprogram.h"
 
 #include "commandline.h"
+#include "corestrings.h"
 #include "plotcommand.h"
 #include "viewcommand.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
@@ -15,7 +15,7 @@
 int startSiblingProgram(const char *name, const QStringList &arguments)
 {
     const QString program = QCoreApplication::applicationDirPath() + '/' + name;
-    std::vector<QByteArray> words{QFile::encodeName(program)};
+    std::vector<QByteArray> words{QByteArray::fromStdString(nativePath(program))};
     for (const QString &argument : arguments)
         words.push_back(argument.toLocal8Bit());
     std::vector<char *> argv;

@@ -1,12 +1,13 @@
 #include "openedfile.h"
 
 #include "conversion/decoderinputs.h"
-#include "database/dbc.h"
+#include "corestrings.h"
+#include "database/databasefile.h"
+#include "files/inputfile.h"
 #include "log/logtextfiles.h"
 #include "plot/tablereader.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <unordered_map>
 
@@ -14,57 +15,9 @@ namespace {
 
 constexpr uint64_t kRowsPerProgress = 1 << 16;
 
-std::string encoded(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
 OpenOutcome refused(const QString &path, const QString &problem)
 {
     return {nullptr, path + ": " + problem};
-}
-
-struct Database
-{
-    std::optional<nlohmann::json> document;
-    Candb candb;
-    QString problem;
-    size_t leftOut = 0; // signals of a DBC file that a Candb file cannot hold
-};
-
-Database readDbcDatabase(const QString &path)
-{
-    Database database;
-    database.problem = inputFileProblem(path);
-    if (!database.problem.isEmpty())
-        return database;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        database.problem = "the file cannot be read";
-        return database;
-    }
-    const QByteArray text = file.readAll();
-    const DbcConversion conversion =
-        convertDbc(std::string_view(text.constData(), size_t(text.size())));
-    if (!conversion.ok()) {
-        database.problem = QString::fromStdString(conversion.error);
-        return database;
-    }
-    database.document = nlohmann::json(conversion.document);
-    database.candb = readCandb(*database.document);
-    database.leftOut = conversion.warnings.size();
-    return database;
-}
-
-// A Candb file, or a DBC file read into the Candb document a conversion of it would write.
-Database readDatabase(const QString &path)
-{
-    if (path.endsWith(".dbc", Qt::CaseInsensitive))
-        return readDbcDatabase(path);
-    CandbFile file = readCandbFile(path);
-    if (!file.document)
-        return {std::nullopt, {}, invalidCandbText(file.problem)};
-    return {std::move(file.document), std::move(file.candb), {}};
 }
 
 // The document's messages that have an "id", in the order the Candb reader takes them: an
@@ -87,9 +40,8 @@ QString extraText(const nlohmann::json *object, const char *key)
     if (!object || !object->is_object())
         return {};
     const auto found = object->find(key);
-    return found != object->end() && found->is_string()
-               ? QString::fromStdString(found->get<std::string>())
-               : QString();
+    return found != object->end() && found->is_string() ? qtText(found->get<std::string>())
+                                                        : QString();
 }
 
 const nlohmann::json *describedSignal(const nlohmann::json *message, size_t index)
@@ -109,7 +61,7 @@ double frameRate(const LogSummary::Identifier &identifier)
 }
 
 // The database's messages that have signals, with their frames in the log.
-void listMessages(const Database &database, OpenedFile &file)
+void listMessages(const DatabaseFile &database, OpenedFile &file)
 {
     std::unordered_map<uint32_t, LogSummary::Identifier> seen;
     for (const LogSummary::Identifier &identifier : file.summary->identifiers)
@@ -127,7 +79,7 @@ void listMessages(const Database &database, OpenedFile &file)
             entry.rate = frameRate(found->second);
         }
         for (size_t s = 0; s < message.signalList.size(); ++s) {
-            entry.signalList.push_back({QString::fromStdString(message.signalList[s].name),
+            entry.signalList.push_back({qtText(message.signalList[s].name),
                                         extraText(describedSignal(text, s), "unit"),
                                         file.choices.size()});
             file.choices.push_back({m, s});
@@ -144,13 +96,12 @@ QString importLog(const QString &path, LogTextFormat format, OpenedFile &file)
     if (!temporary->open())
         return "cannot make a temporary file in " + QDir::tempPath();
     temporary->close(); // the import replaces it; its name stays ours until it is removed
-    file.readPath = encoded(temporary->fileName());
-    const LogTextSummary summary = importLogText(encoded(path), format, {}, file.readPath);
+    file.readPath = nativePath(temporary->fileName());
+    const LogTextSummary summary = importLogText(nativePath(path), format, {}, file.readPath);
     if (summary.outcome != ConversionOutcome::Finished)
-        return conversionOutcomeText(summary.outcome) + ' ' +
-               QString::fromStdString(summary.problem);
+        return qtText(conversionOutcomeText(summary.outcome) + ' ' + summary.problem);
     if (summary.skipped.total() > 0)
-        file.warnings << path + ": " + QString::fromStdString(skippedText(summary.skipped));
+        file.warnings << path + ": " + qtText(skippedText(summary.skipped));
     file.imported = std::move(temporary);
     return {};
 }
@@ -158,9 +109,9 @@ QString importLog(const QString &path, LogTextFormat format, OpenedFile &file)
 QString prepareLog(const QString &path, OpenedFile &file)
 {
     LogTextFormat format;
-    if (logTextFormatOfPath(encoded(path), format))
+    if (logTextFormatOfPath(nativePath(path), format))
         return importLog(path, format, file);
-    file.readPath = encoded(path);
+    file.readPath = nativePath(path);
     return {};
 }
 
@@ -168,14 +119,11 @@ OpenOutcome openLog(const OpenRequest &request, const Progress &progress)
 {
     auto file = std::make_shared<OpenedFile>();
     file->request = request;
-    Database database = readDatabase(request.database);
-    if (!database.document)
-        return refused(request.database, database.problem);
-    if (database.leftOut > 0)
-        file->warnings << request.database + ": " +
-                              QString("%1 signals left out: multiplexed, floating-point or too "
-                                      "long for a Candb file")
-                                  .arg(database.leftOut);
+    DatabaseFile database = readDatabaseFile(nativePath(request.database));
+    if (!database.ok())
+        return refused(request.database, qtText(invalidCandbText(database.problem)));
+    for (const std::string &line : database.warnings)
+        file->warnings << request.database + ": " + qtText(line);
     if (const QString problem = prepareLog(request.file, *file); !problem.isEmpty())
         return refused(request.file, problem);
     file->summary = summarizeLog(file->readPath, progress);
@@ -200,13 +148,12 @@ OpenOutcome openTable(const OpenRequest &request, const Progress &progress)
 {
     auto file = std::make_shared<OpenedFile>();
     file->request = request;
-    file->readPath = encoded(request.file);
+    file->readPath = nativePath(request.file);
     TableReader reader;
     if (!reader.open(file->readPath))
-        return refused(request.file, QString::fromStdString(reader.error()));
+        return refused(request.file, qtText(reader.error()));
     for (size_t column = 0; column < reader.names().size(); ++column)
-        file->catalog.columns.push_back(
-            {QString::fromStdString(reader.names()[column]), {}, column});
+        file->catalog.columns.push_back({qtText(reader.names()[column]), {}, column});
     while (reader.next()) {
         if (file->frames == 0)
             file->extent.from = reader.time();
@@ -215,7 +162,7 @@ OpenOutcome openTable(const OpenRequest &request, const Progress &progress)
             return {};
     }
     if (!reader.error().empty())
-        return refused(request.file, QString::fromStdString(reader.error()));
+        return refused(request.file, qtText(reader.error()));
     if (file->frames == 0)
         return refused(request.file, "the table holds no rows");
     return {file, {}};
@@ -231,10 +178,11 @@ QString OpenedFile::name(size_t index) const
 
 QString requestProblem(const OpenRequest &request)
 {
-    QString problem = inputFileProblem(request.file);
+    const std::string path = nativePath(request.file);
+    QString problem = qtText(inputFileProblem(path));
     LogTextFormat format;
-    if (problem.isEmpty() && !request.isTable() && !isLogFilePath(request.file) &&
-        !logTextFormatOfPath(encoded(request.file), format))
+    if (problem.isEmpty() && !request.isTable() && !isLogFilePath(path) &&
+        !logTextFormatOfPath(path, format))
         problem = "not a log or a table the viewer reads: a logger's .qvl, a candump .log, an ASC "
                   ".asc or a decoded .csv file";
     return problem.isEmpty() ? problem : request.file + ": " + problem;
@@ -260,6 +208,6 @@ SeriesOutcome readSeries(const OpenedFile &file, const std::vector<size_t> &inde
         outcome.series = readTableSeries(file.readPath, indexes, progress, &error);
     }
     if (!error.empty())
-        outcome.problem = file.request.file + ": " + QString::fromStdString(error);
+        outcome.problem = file.request.file + ": " + qtText(error);
     return outcome;
 }

@@ -1,5 +1,6 @@
 #include "viewercommandline.h"
 
+#include "corestrings.h"
 #include "files/replacingfile.h"
 #include "plotview.h"
 #include "signaltree.h"
@@ -71,7 +72,7 @@ bool writePng(const QImage &image, const QString &path)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     ReplacingFile output;
-    return image.save(&buffer, "PNG") && output.open(QFile::encodeName(path).toStdString()) &&
+    return image.save(&buffer, "PNG") && output.open(nativePath(path)) &&
            output.write(bytes.constData(), size_t(bytes.size())) && output.commit();
 }
 

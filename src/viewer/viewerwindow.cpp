@@ -3,6 +3,7 @@
 #include "backgroundtask.h"
 #include "conversion/conversionfiles.h"
 #include "conversion/decoderinputs.h"
+#include "corestrings.h"
 #include "files/replacingfile.h"
 #include "recentfiles.h"
 #include "signaltree.h"
@@ -299,9 +300,9 @@ void ViewerWindow::exportImage(bool svg)
     if (!path.endsWith(suffix, Qt::CaseInsensitive))
         path += suffix;
     // The files shown are never written over, whatever name the user picks.
-    const std::string target = QFile::encodeName(path).toStdString();
+    const std::string target = nativePath(path);
     for (const QString &input : {file->request.file, file->request.database})
-        if (!input.isEmpty() && sameFile(target, QFile::encodeName(input).toStdString()))
+        if (!input.isEmpty() && sameFile(target, nativePath(input)))
             return fail(path + ": " + kOutputIsInput);
     ReplacingFile output;
     if (!output.open(target) || !output.write(image.constData(), size_t(image.size())) ||

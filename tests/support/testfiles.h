@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 
+#include "corestrings.h"
+
 #include <string>
 
 // Whole files in and out, for setting up a test and checking what the program left behind.
@@ -20,10 +22,4 @@ inline bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-// The path in the file system's encoding, as the program hands paths to the core.
-inline std::string nativePath(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
 }

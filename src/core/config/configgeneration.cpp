@@ -1,6 +1,7 @@
 #include "config/configgeneration.h"
 
 #include "config/configrules.h"
+#include "text/numbertext.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ public:
     ConfigGeneration run();
 
 private:
-    void fail(const QString &message) { result.messages << message; }
+    void fail(const std::string &message) { result.messages.push_back(message); }
     void enterFilters();
     void readBusSpeed(int bus);
     void readBusMode(int bus);
@@ -70,7 +71,7 @@ ConfigGeneration Generator::run()
 
     for (int bus = 0; bus < 2; ++bus)
         setBitTiming(bus);
-    if (request.output.isEmpty())
+    if (request.output.empty())
         fail("Output folder not selected!");
     return result;
 }
@@ -84,8 +85,8 @@ void Generator::enterFilters()
         Conf &conf = result.record.conf[bus];
         conf.maskMode = filter->listMode ? 1 : 0;
         // The window's texts are the same for both panels; here they say which bus they are about.
-        for (const QString &message : enterFilterHalves(filter->halves, conf))
-            fail(QString("CAN%1 filter: %2").arg(bus + 1).arg(message));
+        for (const std::string &message : enterFilterHalves(filter->halves, conf))
+            fail("CAN" + std::to_string(bus + 1) + " filter: " + message);
     }
 }
 
@@ -97,19 +98,18 @@ void Generator::readBusSpeed(int bus)
         conf.canEn = 0;
         return;
     }
-    if (entry.speed.isEmpty()) {
+    if (entry.speed.empty()) {
         fail(kBusTexts[bus].insertSpeed);
         return;
     }
-    bool isNumber = false;
-    const int speed = entry.speed.toInt(&isNumber, 10);
-    if (!isNumber) {
+    const std::optional<int> speed = readWholeNumber(entry.speed);
+    if (!speed) {
         fail(kBusTexts[bus].speedNotNumber);
         return;
     }
     conf.canEn = 1;
     // A negative speed becomes a huge rate that the bit-rate table refuses.
-    bitRate[bus] = static_cast<uint32_t>(speed);
+    bitRate[bus] = static_cast<uint32_t>(*speed);
 }
 
 void Generator::readBusMode(int bus)
@@ -130,9 +130,8 @@ void Generator::readSignalTrigger()
     const bool signalChosen = !sig.name.empty();
     if (!signalChosen)
         fail("Trigger signal not selected!");
-    bool isNumber = false;
-    const double value = trigger.valueText.toDouble(&isNumber);
-    if (!isNumber) {
+    const std::optional<double> value = readDecimalNumber(trigger.valueText);
+    if (!value) {
         fail("Sig value is not a number!");
         return;
     }
@@ -143,7 +142,7 @@ void Generator::readSignalTrigger()
     const bool fits = fitsLoggedFrame(sig);
     if (!fits)
         fail("Trigger signal out of the frame!");
-    const std::optional<int64_t> raw = triggerRawValue(sig, value);
+    const std::optional<int64_t> raw = triggerRawValue(sig, *value);
     if (!raw) {
         fail("Value out of scale!");
         result.valueRefused = true;
@@ -155,21 +154,20 @@ void Generator::readSignalTrigger()
 void Generator::readIdTrigger()
 {
     const TriggerEntry &trigger = request.trigger;
-    bool isNumber = false;
-    const int number = trigger.idText.toInt(&isNumber, 10);
-    if (!isNumber) {
+    const std::optional<int> number = readWholeNumber(trigger.idText);
+    if (!number) {
         fail("Id trigger not valid!");
         return;
     }
     SignalSTM32 &record = result.record.trigStm32;
     if (trigger.extended) {
-        if (const std::optional<uint32_t> id = extendedTriggerId(number))
+        if (const std::optional<uint32_t> id = extendedTriggerId(*number))
             setIdTrigger(record, *id, true);
         else
             fail("Id Ext trigger not in range!");
     }
     if (trigger.standard) {
-        if (const std::optional<uint32_t> id = standardTriggerId(number))
+        if (const std::optional<uint32_t> id = standardTriggerId(*number))
             setIdTrigger(record, *id, false);
         else
             fail("Id Std trigger not in range!");
@@ -186,8 +184,7 @@ void Generator::setBitTiming(int bus)
     if (const std::optional<uint16_t> prescaler = prescalerForBitRate(bitRate[bus]))
         conf.CAN_pre = *prescaler;
     else
-        fail(QString(kBusTexts[bus].wrongSpeed) + "\nSpeed available:\n" +
-             QString::fromStdString(bitRateList()));
+        fail(std::string(kBusTexts[bus].wrongSpeed) + "\nSpeed available:\n" + bitRateList());
 }
 
 struct FilterHalf
@@ -211,29 +208,19 @@ ConfigGeneration generateConfig(const ConfigRequest &request, const Config &star
     return Generator(request, start).run();
 }
 
-QStringList enterFilterHalves(const std::array<QString, 4> &halves, Conf &bus)
+std::vector<std::string> enterFilterHalves(const std::array<std::string, 4> &halves, Conf &bus)
 {
-    QStringList messages;
+    std::vector<std::string> messages;
     for (size_t i = 0; i < halves.size(); ++i) {
         // A filter half is a 16-bit value typed in decimal; a negative number counts as too large.
-        bool isNumber = false;
-        const auto value = static_cast<uint32_t>(halves[i].toInt(&isNumber, 10));
-        if (!isNumber)
-            messages << kFilterHalves[i].notNumber;
+        const std::optional<int> number = readWholeNumber(halves[i]);
+        const auto value = static_cast<uint32_t>(number.value_or(0));
+        if (!number)
+            messages.push_back(kFilterHalves[i].notNumber);
         else if (value > 0xFFFF)
-            messages << kFilterHalves[i].outOfRange;
+            messages.push_back(kFilterHalves[i].outOfRange);
         else
             bus.*kFilterHalves[i].field = value;
     }
     return messages;
-}
-
-std::map<std::string, Signal> triggerSignals(const Candb &candb)
-{
-    std::map<std::string, Signal> byName;
-    for (const CandbMessage &message : candb.messages) {
-        for (const Signal &sig : message.signalList)
-            byName.emplace(sig.name, sig); // keeps the first definition of a name
-    }
-    return byName;
 }

@@ -3,28 +3,24 @@
 #include "config/configrecord.h"
 #include "database/candb.h"
 
-#include <QString>
-#include <QStringList>
-
 #include <array>
-#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The Configurator's rules, for the window and the command line alike: the entries as the user
-// gave them go in (texts where the window has text fields, flags where it has check boxes), the
-// record and the messages of every failed check, in the window's order, come out.
+// gave them go in (UTF-8 texts where the window has text fields, flags where it has check boxes),
+// the record and the messages of every failed check, in the window's order, come out.
 
 // The file the logger reads, and how writing it ended.
 constexpr char kConfigFileName[] = "config.qvc";
 constexpr char kConfigWritten[] = "Config write correctly!";
-constexpr char kConfigNotCreated[] = "Errore nella creazione del file!";
 
 // One bus: its enable box, the text of its speed field and its "Nor"/"Sil" boxes.
 struct BusEntry
 {
     bool enabled = false;
-    QString speed;
+    std::string speed;
     bool normal = true;
     bool silent = false;
 };
@@ -34,7 +30,7 @@ struct BusEntry
 struct FilterEntry
 {
     bool listMode = false;
-    std::array<QString, 4> halves;
+    std::array<std::string, 4> halves;
 };
 
 // The trigger-kind boxes, the identifier panel and the signal panel.
@@ -43,12 +39,12 @@ struct TriggerEntry
     bool always = false;
     bool id = false;
     bool signal = false;
-    QString idText;
+    std::string idText;
     bool standard = true;
     bool extended = false;
     Signal chosen; // an empty name when no signal was chosen
     uint8_t comparison = 0;
-    QString valueText;
+    std::string valueText;
 };
 
 struct ConfigRequest
@@ -59,17 +55,17 @@ struct ConfigRequest
     // confirmed, so the window passes none.
     std::array<std::optional<FilterEntry>, 2> filters;
     TriggerEntry trigger;
-    QString output; // where the file goes; empty when nothing was chosen
+    std::string output; // where the file goes; empty when nothing was chosen
 };
 
 struct ConfigGeneration
 {
     Config record;
-    QStringList messages;      // one per failed check, in order
+    std::vector<std::string> messages; // one per failed check, in order
     bool valueRefused = false; // "Value out of scale!": the window then clears the value field
 
     // The record may be written only when every check passed.
-    bool ok() const { return messages.isEmpty(); }
+    bool ok() const { return messages.empty(); }
 };
 
 // Runs every check on `start`, a record that keeps the fields this request does not set: the
@@ -78,8 +74,4 @@ ConfigGeneration generateConfig(const ConfigRequest &request, const Config &star
 
 // The filter panel's "Ok": each valid half is stored in `bus` at once; the messages of the
 // invalid ones ("IdHigh Error!", "IdHigh Out Of Range Error!", ...) come back in field order.
-QStringList enterFilterHalves(const std::array<QString, 4> &halves, Conf &bus);
-
-// The signals a trigger can be set on, by name. A name that several messages define stands for
-// its first definition in the file.
-std::map<std::string, Signal> triggerSignals(const Candb &candb);
+std::vector<std::string> enterFilterHalves(const std::array<std::string, 4> &halves, Conf &bus);

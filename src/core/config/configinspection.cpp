@@ -2,15 +2,11 @@
 
 #include "config/configrules.h"
 #include "log/logfile.h"
+#include "text/numbertext.h"
 
 using namespace ConfigLayout;
 
 namespace {
-
-QString hex(uint32_t value)
-{
-    return "0x" + QString::number(value, 16).toUpper().rightJustified(8, '0');
-}
 
 class AnomalyFinder
 {
@@ -29,11 +25,11 @@ public:
     }
 
 private:
-    void add(size_t offset, uint64_t value, const QString &field, const QString &expected)
+    void add(size_t offset, uint64_t value, const std::string &field, const std::string &expected)
     {
         found.push_back({offset, value, field, expected});
     }
-    void checkFlag(size_t offset, uint8_t value, const QString &field)
+    void checkFlag(size_t offset, uint8_t value, const std::string &field)
     {
         if (value > 1)
             add(offset, value, field, "0 or 1");
@@ -57,14 +53,14 @@ void AnomalyFinder::findInBus(int index)
 {
     const Conf &bus = config.conf[index];
     const size_t base = index * kBlockSize;
-    const QString name = QString("CAN%1 ").arg(index + 1);
+    const std::string name = "CAN" + std::to_string(index + 1) + " ";
     if (!bitRateForPrescaler(bus.CAN_pre))
         add(base + kPre, bus.CAN_pre, name + "CAN_pre", "a prescaler of the bit-rate table");
     checkReserved(base + kBusReserved.first, base + kBusReserved.second);
     if (bus.CAN_BS1 != kCanBs1)
-        add(base + kBs1, bus.CAN_BS1, name + "CAN_BS1", hex(kCanBs1));
+        add(base + kBs1, bus.CAN_BS1, name + "CAN_BS1", hexNumber(kCanBs1, 8));
     if (bus.CAN_BS2 != kCanBs2)
-        add(base + kBs2, bus.CAN_BS2, name + "CAN_BS2", hex(kCanBs2));
+        add(base + kBs2, bus.CAN_BS2, name + "CAN_BS2", hexNumber(kCanBs2, 8));
     if (bus.IDType != 0)
         add(base + kIdType, bus.IDType, name + "IDType", "0");
     checkFlag(base + kCanMode, bus.canMode, name + "canMode");

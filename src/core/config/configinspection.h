@@ -2,9 +2,8 @@
 
 #include "config/configrecord.h"
 
-#include <QString>
-
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Reading a configuration file back: what its values stand for, and which of them the generator
@@ -15,8 +14,8 @@ struct ConfigAnomaly
 {
     size_t offset = 0;
     uint64_t value = 0;
-    QString field;    // e.g. "CAN1 canEn"
-    QString expected; // what the generator writes there, e.g. "0 or 1"
+    std::string field;    // e.g. "CAN1 canEn"
+    std::string expected; // what the generator writes there, e.g. "0 or 1"
 };
 
 // Every anomaly of the file, in the order of their offsets.

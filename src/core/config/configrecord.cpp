@@ -1,6 +1,9 @@
 #include "config/configrecord.h"
 
+#include "files/inputfile.h"
 #include "files/replacingfile.h"
+
+#include <unistd.h>
 
 #include <type_traits>
 
@@ -118,4 +121,22 @@ bool writeConfigFile(const std::string &path, const Config &config)
     const ConfigImage image = serializeConfig(config);
     ReplacingFile file;
     return file.open(path) && file.write(image.data(), image.size()) && file.commit();
+}
+
+ConfigFileReading readConfigFile(const std::string &path)
+{
+    const InputFile input = openInputFile(path);
+    ConfigFileReading reading{std::nullopt, input.problem};
+    if (input.descriptor < 0)
+        return reading;
+    ConfigImage image{};
+    if (input.size != static_cast<long long>(kConfigFileSize))
+        reading.problem = std::to_string(input.size) + " bytes, not the " +
+                          std::to_string(kConfigFileSize) + " of a configuration file";
+    else if (::read(input.descriptor, image.data(), image.size()) != ssize_t(image.size()))
+        reading.problem = kCannotBeRead;
+    else
+        reading.image = image;
+    ::close(input.descriptor);
+    return reading;
 }

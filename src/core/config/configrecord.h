@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -101,3 +102,12 @@ Config deserializeConfig(const ConfigImage &image);
 // replacing an earlier one. False when the file cannot be created, written in full or stored;
 // an earlier file then keeps its content (unless it is no regular file, such as a device).
 bool writeConfigFile(const std::string &path, const Config &config);
+
+// A configuration file read back: its bytes, or why it cannot be used (the input checks' words,
+// or a size other than kConfigFileSize).
+struct ConfigFileReading
+{
+    std::optional<ConfigImage> image;
+    std::string problem;
+};
+ConfigFileReading readConfigFile(const std::string &path);

@@ -148,6 +148,22 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
     return convertLog(candb, job, hooks, files);
 }
 
+OpenedConversion openConversion(ConversionFiles &files, const std::string &logPath,
+                                const std::string &outputPath,
+                                std::vector<CAN_FIFOMailBox_TypeDef> &batch)
+{
+    OpenedConversion opened;
+    opened.log = files.openLog(logPath);
+    opened.count = opened.log ? opened.log->read(batch.data(), batch.size()) : 0;
+    if (!opened.log || opened.log->failed())
+        opened.outcome = ConversionOutcome::LogUnreadable;
+    else if (sameFile(outputPath, logPath))
+        opened.outcome = ConversionOutcome::OutputIsLog;
+    else if (!(opened.output = files.createTable(outputPath)))
+        opened.outcome = ConversionOutcome::OutputNotCreated;
+    return opened;
+}
+
 ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
                              const ConversionHooks &hooks, ConversionFiles &files)
 {
@@ -166,30 +182,19 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
                           job.columns.empty() ? nullptr : &job.columns);
     summary.columns = plan.columns().size();
 
-    // Read before the output exists: a log that cannot be read must not cost the user a file.
-    std::unique_ptr<LogSource> log = files.openLog(job.logPath);
     RecordBatch batch(kBatchRecords);
-    const size_t count = log ? log->read(batch.data(), batch.size()) : 0;
-    if (!log || log->failed()) {
-        summary.outcome = ConversionOutcome::LogUnreadable;
-        return summary;
-    }
-    if (sameFile(job.outputPath, job.logPath)) {
-        summary.outcome = ConversionOutcome::OutputIsLog;
-        return summary;
-    }
-    std::unique_ptr<TableSink> sink = files.createTable(job.outputPath);
-    if (!sink) {
-        summary.outcome = ConversionOutcome::OutputNotCreated;
+    const OpenedConversion opened = openConversion(files, job.logPath, job.outputPath, batch);
+    if (opened.outcome != ConversionOutcome::Finished) {
+        summary.outcome = opened.outcome;
         return summary;
     }
 
     // A table that cannot be written whole is given up, so that the file it was to replace
     // stays as it was.
-    TableWriter table(*sink, plan.columns());
-    summary.outcome = table.writeHeader()
-                          ? mainPass(*log, batch, count, plan, index, job, updates, table, summary)
-                          : ConversionOutcome::WriteFailed;
+    TableWriter table(*opened.output, plan.columns());
+    summary.outcome = table.writeHeader() ? mainPass(*opened.log, batch, opened.count, plan, index,
+                                                     job, updates, table, summary)
+                                          : ConversionOutcome::WriteFailed;
     if (summary.outcome != ConversionOutcome::Finished)
         table.abandon();
     else if (!table.finish())

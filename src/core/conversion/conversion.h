@@ -48,6 +48,19 @@ enum class ConversionOutcome
     LogReadFailed,    // the log failed or ended early while converting
 };
 
+// A log opened with its first batch of records read, and then its output created: in this order,
+// so that a log that cannot be read, or an output that is the log, costs the user no file.
+struct OpenedConversion
+{
+    ConversionOutcome outcome = ConversionOutcome::Finished; // Finished when both are open
+    std::unique_ptr<LogSource> log;
+    size_t count = 0; // records of the first batch
+    std::unique_ptr<TableSink> output;
+};
+OpenedConversion openConversion(ConversionFiles &files, const std::string &logPath,
+                                const std::string &outputPath,
+                                std::vector<CAN_FIFOMailBox_TypeDef> &batch);
+
 struct ConversionSummary
 {
     ConversionOutcome outcome = ConversionOutcome::Finished;

@@ -59,17 +59,3 @@ std::unique_ptr<TableSink> ConversionFiles::createTable(const std::string &path)
         return nullptr;
     return sink;
 }
-
-bool isRegularFile(const std::string &path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool sameFile(const std::string &first, const std::string &second)
-{
-    struct stat a, b;
-    if (stat(first.c_str(), &a) != 0 || stat(second.c_str(), &b) != 0)
-        return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/inputfile.h"
 #include "log/logfile.h"
 
 #include <cstdint>
@@ -53,9 +54,3 @@ public:
     // Nothing when it cannot be created.
     virtual std::unique_ptr<TableSink> createTable(const std::string &path);
 };
-
-// True when both paths name one existing file, through any spelling, link or hard link.
-bool sameFile(const std::string &first, const std::string &second);
-// True when the path names a regular file. Inputs must be: a pipe would wait for a writer for
-// ever, and a device such as /dev/zero never end.
-bool isRegularFile(const std::string &path);

@@ -10,7 +10,6 @@ using json = nlohmann::json;
 namespace {
 
 constexpr int kLastBit = 511;
-constexpr int64_t kLargestId = 4294967295;
 // A Candb file needs four levels. Copies of a json value recurse once per level, so a file nested
 // thousands of levels deep would overflow the stack wherever the value is passed by value.
 constexpr int kMaxDepth = 100;
@@ -143,12 +142,6 @@ bool finiteKey(const json &object, const char *key, double &result)
     return std::isfinite(result);
 }
 
-// Position of `bit` in be_bits: the table lists byte by byte, each from bit 7 down to bit 0.
-int beBitsPosition(int bit)
-{
-    return 8 * (bit / 8) + 7 - bit % 8;
-}
-
 // Fills the bit positions of `signal` from its start bit, length and byte order. False if the
 // signal would run past bit 511, the end of the 64 bytes the bit numbering covers.
 bool placeBits(Signal &signal)
@@ -160,7 +153,7 @@ bool placeBits(Signal &signal)
         signal.msb = signal.start_bit + signal.size - 1;
         return true;
     }
-    const int last = beBitsPosition(signal.start_bit) + signal.size - 1;
+    const int last = int(bigEndianPosition(uint64_t(signal.start_bit))) + signal.size - 1;
     if (last > kLastBit)
         return false;
     signal.msb = signal.start_bit;
@@ -229,8 +222,8 @@ std::string readMessage(const json &entry, const std::string &where,
     if (entry.find("id") == entry.end())
         return {};
     int64_t id = 0;
-    if (!wholeKey(entry, "id", 0, kLargestId, id))
-        return where + ": " + keyProblem(entry, "id", wholeNumberFrom(0, kLargestId));
+    if (!wholeKey(entry, "id", 0, kLargestMessageId, id))
+        return where + ": " + keyProblem(entry, "id", wholeNumberFrom(0, kLargestMessageId));
     const std::string place = where + " (id " + std::to_string(id) + ")";
 
     CandbMessage message{uint32_t(id), {}, {}};
@@ -267,7 +260,7 @@ const std::array<int, 512> &be_bits()
     static const std::array<int, 512> table = [] {
         std::array<int, 512> bits{};
         for (int p = 0; p < 512; ++p)
-            bits[p] = beBitsPosition(p); // the order is its own inverse
+            bits[p] = int(bigEndianPosition(uint64_t(p))); // the order is its own inverse
         return bits;
     }();
     return table;
@@ -323,4 +316,14 @@ Candb readCandb(std::istream &in)
     std::string error;
     const std::optional<json> doc = parseJson(in, error);
     return doc ? readCandb(*doc) : Candb{{}, error};
+}
+
+std::map<std::string, Signal> signalsByName(const Candb &candb)
+{
+    std::map<std::string, Signal> byName;
+    for (const CandbMessage &message : candb.messages) {
+        for (const Signal &sig : message.signalList)
+            byName.emplace(sig.name, sig); // keeps the first definition of a name
+    }
+    return byName;
 }

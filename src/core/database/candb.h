@@ -6,6 +6,7 @@
 
 #include <array>
 #include <istream>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,3 +63,8 @@ std::optional<nlohmann::json> parseJson(std::istream &in, std::string &error);
 Candb readCandb(const nlohmann::json &doc);
 // Parses the text and reads it; a text that does not parse gives parseJson's error.
 Candb readCandb(std::istream &in);
+
+// The database's signals by name, in the order of their names: the signals a trigger can be set
+// on, and the columns a table can have. A name that several messages define stands for its first
+// definition in the file.
+std::map<std::string, Signal> signalsByName(const Candb &candb);

@@ -3,6 +3,17 @@
 #include <cstdint>
 #include <string>
 
+// The largest message identifier a signal database holds: 32 bits, bit 31 marking an extended
+// identifier.
+constexpr uint32_t kLargestMessageId = 0xFFFFFFFF;
+
+// Where a bit number stands when a message's bits are counted in big-endian order: from bit 7
+// down to bit 0 of each byte, then on into the next byte.
+constexpr uint64_t bigEndianPosition(uint64_t bit)
+{
+    return 8 * (bit / 8) + 7 - bit % 8;
+}
+
 // One signal of the Candb file: where its bits lie in a frame and how the raw field becomes a
 // physical value (raw * factor + offset). A plain value record.
 struct Signal

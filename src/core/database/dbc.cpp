@@ -14,7 +14,6 @@ using ordered_json = nlohmann::ordered_json;
 
 namespace {
 
-constexpr uint64_t kLargestId = std::numeric_limits<uint32_t>::max(); // bit 31: extended
 constexpr size_t kShownTokenBytes = 30;
 constexpr char kIndependentSignals[] = "VECTOR__INDEPENDENT_SIG_MSG";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -436,7 +435,7 @@ struct LongName
 uint64_t firstPosition(const DbcSignal &signal)
 {
     const uint64_t bit = signal.startBit;
-    return signal.littleEndian ? bit : 8 * (bit / 8) + 7 - bit % 8;
+    return signal.littleEndian ? bit : bigEndianPosition(bit);
 }
 
 // Why a signal cannot be a Candb signal of its message, or nothing. Its bits, counted along
@@ -469,7 +468,8 @@ bool isMultiplexedMark(std::string_view mark)
     return mark[0] == 'm' && (digits == mark.size() || mark.substr(digits) == "M");
 }
 
-const std::string kIdExpected = "a message identifier from 0 to " + std::to_string(kLargestId);
+const std::string kIdExpected =
+    "a message identifier from 0 to " + std::to_string(kLargestMessageId);
 
 class Parser
 {
@@ -693,7 +693,7 @@ private:
         const int line = peek().line;
         DbcMessage message;
         uint64_t id = 0;
-        if (!whole(kLargestId, kIdExpected, id) ||
+        if (!whole(kLargestMessageId, kIdExpected, id) ||
             !name("the message's name", message.name, true) ||
             !punct(':', "':' after the message's name") ||
             !whole(std::numeric_limits<uint32_t>::max(), "the message's length in bytes",
@@ -818,10 +818,10 @@ private:
         const Token &signalName = peek(3);
         const Token &value = peek(ofSignal ? 4 : 3);
         uint64_t number = 0;
-        const bool shaped = object.kind == TokenKind::Name &&
-                            object.text == (ofSignal ? "SG_" : "BO_") &&
-                            readWhole(id, kLargestId, number) && value.kind == TokenKind::String &&
-                            (!ofSignal || signalName.kind == TokenKind::Name);
+        const bool shaped =
+            object.kind == TokenKind::Name && object.text == (ofSignal ? "SG_" : "BO_") &&
+            readWhole(id, kLargestMessageId, number) && value.kind == TokenKind::String &&
+            (!ofSignal || signalName.kind == TokenKind::Name);
         if (!shaped)
             return;
         LongName longName{uint32_t(number), ofSignal ? utf8Text(signalName.text) : "",
@@ -851,7 +851,8 @@ private:
         uint64_t id = 0;
         LateMark mark;
         uint64_t type = 0;
-        if (!whole(kLargestId, kIdExpected, id) || !name("the signal's name", mark.signalName))
+        if (!whole(kLargestMessageId, kIdExpected, id) ||
+            !name("the signal's name", mark.signalName))
             return false;
         if (peek().is(':'))
             take();
@@ -872,7 +873,7 @@ private:
     {
         uint64_t id = 0;
         LateMark mark;
-        if (!whole(kLargestId, kIdExpected, id) ||
+        if (!whole(kLargestMessageId, kIdExpected, id) ||
             !name("the multiplexed signal's name", mark.signalName))
             return false;
         mark.id = uint32_t(id);

@@ -1,10 +1,12 @@
 #include "log/logtext.h"
 
-#include <QDateTime>
+#include "text/numbertext.h"
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -503,46 +505,69 @@ char *LogTextWriter::line(char *out, uint64_t micros, const CAN_FIFOMailBox_Type
 {
     const bool extended = record.RIR & kIdeFlag;
     const uint32_t id = mailboxId(record) & ~kExtendedIdFlag;
-    if (format == LogTextFormat::Candump) {
-        *out++ = '(';
-        out = writeSeconds(out, micros);
-        *out++ = ')';
-        *out++ = ' ';
-        out = writeText(out, channel);
-        *out++ = ' ';
-        out = writeHex(out, id, extended ? 8 : 3);
-        *out++ = '#';
-        for (int i = 0; i < length; ++i)
-            out = writeHex(out, mailboxDataByte(record, i), 2);
-    } else {
-        char time[24];
-        const long timeSize = writeSeconds(time, micros) - time;
-        out = writeSpaces(out, kAscTimeWidth - timeSize);
-        out = std::copy(time, time + timeSize, out);
-        *out++ = ' ';
-        out = writeText(out, channel);
-        out = writeText(out, "  ");
-        const char *idStart = out;
-        out = writeHex(out, id, hexDigitCount(id));
-        if (extended)
-            *out++ = 'x';
-        out = writeSpaces(out, kAscIdWidth - (out - idStart));
-        out = writeText(out, " Rx   d ");
-        *out++ = kHexDigits[length];
-        for (int i = 0; i < length; ++i) {
-            *out++ = ' ';
-            out = writeHex(out, mailboxDataByte(record, i), 2);
-        }
-    }
+    out = format == LogTextFormat::Candump ? candumpLine(out, micros, id, extended, record, length)
+                                           : ascLine(out, micros, id, extended, record, length);
     *out++ = '\n';
+    return out;
+}
+
+char *LogTextWriter::candumpLine(char *out, uint64_t micros, uint32_t id, bool extended,
+                                 const CAN_FIFOMailBox_TypeDef &record, uint8_t length) const
+{
+    *out++ = '(';
+    out = writeSeconds(out, micros);
+    *out++ = ')';
+    *out++ = ' ';
+    out = writeText(out, channel);
+    *out++ = ' ';
+    out = writeHex(out, id, identifierHexDigits(extended));
+    *out++ = '#';
+    for (int i = 0; i < length; ++i)
+        out = writeHex(out, mailboxDataByte(record, i), 2);
+    return out;
+}
+
+char *LogTextWriter::ascLine(char *out, uint64_t micros, uint32_t id, bool extended,
+                             const CAN_FIFOMailBox_TypeDef &record, uint8_t length) const
+{
+    char time[24];
+    const long timeSize = writeSeconds(time, micros) - time;
+    out = writeSpaces(out, kAscTimeWidth - timeSize);
+    out = std::copy(time, time + timeSize, out);
+    *out++ = ' ';
+    out = writeText(out, channel);
+    out = writeText(out, "  ");
+    const char *idStart = out;
+    out = writeHex(out, id, hexDigitCount(id));
+    if (extended)
+        *out++ = 'x';
+    out = writeSpaces(out, kAscIdWidth - (out - idStart));
+    out = writeText(out, " Rx   d ");
+    *out++ = kHexDigits[length];
+    for (int i = 0; i < length; ++i) {
+        *out++ = ' ';
+        out = writeHex(out, mailboxDataByte(record, i), 2);
+    }
     return out;
 }
 
 std::string ascDate(int64_t msecsSinceEpoch)
 {
-    return QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch)
-        .toString("ddd MMM dd hh:mm:ss.zzz ap yyyy")
-        .toStdString();
+    // English names and C formatting of whole numbers: the same text under every locale.
+    static constexpr const char *kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char *kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const int64_t millis = (msecsSinceEpoch % 1000 + 1000) % 1000;
+    const time_t seconds = time_t((msecsSinceEpoch - millis) / 1000);
+    struct tm local;
+    if (!localtime_r(&seconds, &local))
+        return {};
+    const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d.%03d %s %04d", kDays[local.tm_wday],
+                  kMonths[local.tm_mon], local.tm_mday, hour12, local.tm_min, local.tm_sec,
+                  int(millis), local.tm_hour < 12 ? "am" : "pm", local.tm_year + 1900);
+    return text;
 }
 
 std::string skippedText(const SkippedLines &skipped)

@@ -58,6 +58,12 @@ private:
     // bytes at the largest time (21 characters) takes 73.
     static constexpr size_t kLongestLineWithoutChannel = 80;
 
+    // One writer per format, the line break left to line().
+    char *candumpLine(char *out, uint64_t micros, uint32_t id, bool extended,
+                      const CAN_FIFOMailBox_TypeDef &record, uint8_t length) const;
+    char *ascLine(char *out, uint64_t micros, uint32_t id, bool extended,
+                  const CAN_FIFOMailBox_TypeDef &record, uint8_t length) const;
+
     LogTextFormat format;
     std::string channel;
 };

@@ -2,7 +2,7 @@
 
 #include "database/decodeplan.h"
 #include "database/signalcodec.h"
-#include "files/replacingfile.h"
+#include "files/inputfile.h"
 
 #include <fstream>
 #include <memory>
@@ -29,14 +29,14 @@ std::vector<uint8_t> frameLengths(const MessageIndex &index)
     return lengths;
 }
 
-bool writeText(ReplacingFile &file, const std::string &text)
+bool writeText(TableSink &file, const std::string &text)
 {
     return file.write(text.data(), text.size());
 }
 
 // Writes the lines of every record, starting with the `count` already in `batch`.
 ConversionOutcome exportRecords(LogSource &log, std::vector<CAN_FIFOMailBox_TypeDef> &batch,
-                                size_t count, const LogExportJob &job, ReplacingFile &file,
+                                size_t count, const LogExportJob &job, TableSink &file,
                                 uint64_t &frames)
 {
     const Candb noDatabase;
@@ -70,22 +70,21 @@ ConversionOutcome exportRecords(LogSource &log, std::vector<CAN_FIFOMailBox_Type
 LogTextSummary exportLogText(const LogExportJob &job)
 {
     ConversionFiles files;
-    std::unique_ptr<LogSource> log = files.openLog(job.logPath);
     std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
-    const size_t count = log ? log->read(batch.data(), batch.size()) : 0;
-    if (!log || log->failed())
-        return ended(ConversionOutcome::LogUnreadable);
-    if (sameFile(job.outputPath, job.logPath))
-        return ended(ConversionOutcome::OutputIsLog);
-    ReplacingFile file;
-    if (!file.open(job.outputPath))
-        return ended(ConversionOutcome::OutputNotCreated);
+    const OpenedConversion opened = openConversion(files, job.logPath, job.outputPath, batch);
+    if (opened.outcome == ConversionOutcome::LogUnreadable)
+        return ended(opened.outcome, inputFileProblem(job.logPath));
+    if (opened.outcome != ConversionOutcome::Finished)
+        return ended(opened.outcome);
 
     LogTextSummary summary;
-    summary.outcome = exportRecords(*log, batch, count, job, file, summary.frames);
-    if (summary.outcome == ConversionOutcome::Finished && !file.commit())
+    TableSink &file = *opened.output;
+    summary.outcome = exportRecords(*opened.log, batch, opened.count, job, file, summary.frames);
+    if (summary.outcome != ConversionOutcome::Finished)
+        file.discard();
+    else if (!file.close())
         summary.outcome = ConversionOutcome::WriteFailed;
-    return summary; // an output not committed is discarded with the file
+    return summary;
 }
 
 LogTextSummary importLogText(const std::string &textPath, LogTextFormat format,
@@ -95,7 +94,7 @@ LogTextSummary importLogText(const std::string &textPath, LogTextFormat format,
     if (isRegularFile(textPath))
         in.open(textPath, std::ios::binary);
     if (!in.is_open())
-        return ended(ConversionOutcome::LogUnreadable);
+        return ended(ConversionOutcome::LogUnreadable, inputFileProblem(textPath));
     if (sameFile(logPath, textPath))
         return ended(ConversionOutcome::OutputIsLog);
     LogWriter writer;

@@ -26,7 +26,9 @@ struct LogExportJob
 struct LogTextSummary
 {
     ConversionOutcome outcome = ConversionOutcome::Finished;
-    std::string problem; // with LogReadFailed: the malformed line, or why reading failed
+    // With LogReadFailed: the malformed line, or why reading failed; with LogUnreadable: why the
+    // input cannot be read, as the input checks say it.
+    std::string problem;
     uint64_t frames = 0;
     SkippedLines skipped; // an import's lines left out
 };

@@ -1,5 +1,7 @@
 #include "plot/tablereader.h"
 
+#include "files/inputfile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +18,6 @@ namespace {
 constexpr size_t kBlockSize = size_t(1) << 20;
 constexpr size_t kQuotedLength = 24;
 const std::string kTimeName = "time";
-constexpr char kUnreadable[] = "the file cannot be read";
 
 const char *findByte(const char *begin, const char *end, char byte)
 {
@@ -98,16 +99,13 @@ TableReader::~TableReader()
 
 bool TableReader::open(const std::string &path)
 {
-    // Without O_NONBLOCK, opening a pipe would wait for a writer for ever.
-    descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        return fail(errno == ENOENT ? "no such file" : kUnreadable);
-    struct stat status;
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
-        return fail("not a regular file");
-    fileBytes = uint64_t(status.st_size);
+    const InputFile input = openInputFile(path);
+    if (input.descriptor < 0)
+        return fail(input.problem);
+    descriptor = input.descriptor;
+    fileBytes = uint64_t(input.size);
     // A small table gets a buffer of its own size (one more byte to see the end at once).
-    buffer.resize(size_t(std::min<off_t>(status.st_size + 1, off_t(kBlockSize))));
+    buffer.resize(size_t(std::min<long long>(input.size + 1, (long long)kBlockSize)));
     return readHeader();
 }
 
@@ -209,7 +207,7 @@ bool TableReader::readMore()
             return true;
         }
         if (errno != EINTR)
-            return fail(kUnreadable);
+            return fail(kCannotBeRead);
     }
 }
 

@@ -1,0 +1,89 @@
+#include "database/databasefile.h"
+
+#include "files/inputfile.h"
+
+#include <sstream>
+
+namespace {
+
+DatabaseFile refused(std::string problem)
+{
+    DatabaseFile file;
+    file.problem = std::move(problem);
+    return file;
+}
+
+} // namespace
+
+bool isDbcPath(const std::string &path)
+{
+    constexpr char kExtension[] = ".dbc";
+    constexpr size_t length = sizeof kExtension - 1;
+    if (path.size() < length)
+        return false;
+    for (size_t i = 0; i < length; ++i) {
+        if ((path[path.size() - length + i] | 0x20) != kExtension[i])
+            return false;
+    }
+    return true;
+}
+
+DatabaseFile readCandbFile(const std::string &path)
+{
+    InputBytes input = readInputFile(path);
+    // The window's words alone for a path that names no file or lacks ".json".
+    if (input.problem == kNoSuchFile || path.find(".json") == std::string::npos)
+        return refused({});
+    if (!input.problem.empty())
+        return refused(input.problem);
+    std::istringstream in(std::move(input.bytes));
+    std::string error;
+    std::optional<nlohmann::json> document = parseJson(in, error);
+    if (!document)
+        return refused(error);
+    DatabaseFile file;
+    file.candb = readCandb(*document);
+    if (!file.candb.ok())
+        return refused(file.candb.error);
+    file.document = std::move(document);
+    return file;
+}
+
+DbcFile readDbcFile(const std::string &path)
+{
+    DbcFile file;
+    const InputBytes input = readInputFile(path);
+    if (!input.problem.empty()) {
+        file.problem = input.problem;
+        return file;
+    }
+    file.conversion = convertDbc(input.bytes);
+    file.problem = file.conversion.error;
+    return file;
+}
+
+DatabaseFile readDatabaseFile(const std::string &path)
+{
+    if (!isDbcPath(path)) {
+        // Here a missing file is named as such, as it is for every other kind of input.
+        const std::string problem = inputFileProblem(path);
+        return problem == kNoSuchFile ? refused(problem) : readCandbFile(path);
+    }
+    DbcFile dbc = readDbcFile(path);
+    if (!dbc.problem.empty())
+        return refused(dbc.problem);
+    DatabaseFile file;
+    file.document = nlohmann::json(dbc.conversion.document);
+    file.candb = readCandb(*file.document);
+    file.warnings = std::move(dbc.conversion.warnings);
+    file.deviations = std::move(dbc.conversion.deviations);
+    return file;
+}
+
+std::string invalidCandbText(const std::string &problem)
+{
+    std::string text = kCandbNotValid;
+    if (!problem.empty())
+        text += '\n' + problem;
+    return text;
+}
