@@ -1,8 +1,10 @@
 #include "signalcatalog.h"
 
-namespace {
+#include "corestrings.h"
+#include "log/logfile.h"
+#include "text/numbertext.h"
 
-constexpr uint32_t kExtendedFlag = 0x80000000u;
+namespace {
 
 template <typename Test> const CatalogSignal *findSignal(const SignalCatalog &catalog, Test test)
 {
@@ -33,7 +35,6 @@ std::optional<size_t> SignalCatalog::indexOf(const QString &name) const
 
 QString identifierText(uint32_t id)
 {
-    const bool extended = (id & kExtendedFlag) != 0;
-    return "0x" +
-           QString::number(id & ~kExtendedFlag, 16).toUpper().rightJustified(extended ? 8 : 3, '0');
+    const bool extended = (id & kExtendedIdFlag) != 0;
+    return qtText(hexIdentifier(id & ~kExtendedIdFlag, extended));
 }
