@@ -78,6 +78,16 @@ bool addAndWait(ViewerWindow &window, const QStringList &names, int band = -1)
     return QTest::qWaitFor([&] { return !window.isBusy(); }, 20000);
 }
 
+// The example log opened in a quiet window of a fixed size, with these signals plotted.
+bool showExample(ViewerWindow &window, const QStringList &signalNames)
+{
+    window.setQuiet(true);
+    window.resize(1200, 800);
+    window.show();
+    return openAndWait(window, {kLog, kCandb}) &&
+           (signalNames.isEmpty() || addAndWait(window, signalNames));
+}
+
 // The frame at or before `micros` of the signal's message, read from the log and decoded with
 // the signal codec, record by record.
 std::optional<std::pair<uint64_t, double>> frameValueAt(const QString &name, uint64_t micros)
@@ -164,9 +174,7 @@ void ViewerTest::readoutIsTheFramesValue()
     QFETCH(QString, signal);
     QFETCH(uint64_t, micros);
     ViewerWindow window;
-    window.setQuiet(true);
-    QVERIFY(openAndWait(window, {kLog, kCandb}));
-    QVERIFY(addAndWait(window, {signal}));
+    QVERIFY(showExample(window, {signal}));
     const double seconds = double(micros) / 1e6;
     const std::vector<CursorReading> readings = window.plot()->readout(seconds);
     QCOMPARE(readings.size(), size_t(1));
@@ -181,10 +189,7 @@ void ViewerTest::readoutIsTheFramesValue()
 void ViewerTest::zoomKeepsTheTimeUnderThePointer()
 {
     ViewerWindow window;
-    window.setQuiet(true);
-    window.resize(1200, 700);
-    QVERIFY(openAndWait(window, {kLog, kCandb}));
-    QVERIFY(addAndWait(window, {"VehicleSpeed"}));
+    QVERIFY(showExample(window, {"VehicleSpeed"}));
     PlotView *plot = window.plot();
     const QPoint pointer(plot->width() * 2 / 3, plot->height() / 2);
     const double before = *plot->timeAt(pointer);
@@ -214,9 +219,7 @@ void ViewerTest::keysMoveTheWindow()
     QFETCH(double, from);
     QFETCH(double, to);
     ViewerWindow window;
-    window.setQuiet(true);
-    QVERIFY(openAndWait(window, {kLog, kCandb}));
-    QVERIFY(addAndWait(window, {"VehicleSpeed"}));
+    QVERIFY(showExample(window, {"VehicleSpeed"}));
     PlotView *plot = window.plot();
     const TimeRange extent = plot->extent();
     const auto at = [&](double fraction) {
@@ -232,11 +235,7 @@ void ViewerTest::keysMoveTheWindow()
 void ViewerTest::clickPinsTheCursor()
 {
     ViewerWindow window;
-    window.setQuiet(true);
-    window.resize(1200, 700);
-    window.show();
-    QVERIFY(openAndWait(window, {kLog, kCandb}));
-    QVERIFY(addAndWait(window, {"VehicleSpeed"}));
+    QVERIFY(showExample(window, {"VehicleSpeed"}));
     PlotView *plot = window.plot();
     const QPoint first(plot->width() / 2, plot->height() / 2);
     const QPoint second(plot->width() * 3 / 4, plot->height() / 2);
@@ -267,8 +266,7 @@ void ViewerTest::filterNarrowsTheTree()
     QFETCH(QString, filter);
     QFETCH(QStringList, shown);
     ViewerWindow window;
-    window.setQuiet(true);
-    QVERIFY(openAndWait(window, {kLog, kCandb}));
+    QVERIFY(showExample(window, {}));
     window.signalTree()->setFilter(filter);
     const auto *tree = window.signalTree()->findChild<QTreeWidget *>();
     QStringList seen;
@@ -332,10 +330,7 @@ void ViewerTest::otherInputsOpen()
 void ViewerTest::exportWritesWhatIsShown()
 {
     ViewerWindow window;
-    window.setQuiet(true);
-    window.resize(1000, 600);
-    window.show();
-    QVERIFY(openAndWait(window, {kLog, kCandb}));
+    QVERIFY(showExample(window, {}));
     QCOMPARE(window.plot()->exportImage(false), QByteArray());
     QVERIFY(addAndWait(window, {"VehicleSpeed", "GearSelected"}));
     QCOMPARE(QImage::fromData(window.plot()->exportImage(false)).size(), window.plot()->size());
@@ -347,9 +342,7 @@ void ViewerTest::exportWritesWhatIsShown()
 void ViewerTest::exportAddsTheExtension()
 {
     ViewerWindow window;
-    window.setQuiet(true);
-    QVERIFY(openAndWait(window, {kLog, kCandb}));
-    QVERIFY(addAndWait(window, {"VehicleSpeed"}));
+    QVERIFY(showExample(window, {"VehicleSpeed"}));
     QAction *exportPng = nullptr;
     for (QAction *action : window.findChildren<QAction *>())
         if (action->text() == "Export as &PNG...")
@@ -365,11 +358,7 @@ void ViewerTest::exportAddsTheExtension()
 void ViewerTest::signalsComeAndGo()
 {
     ViewerWindow window;
-    window.setQuiet(true);
-    window.resize(1200, 800);
-    window.show();
-    QVERIFY(openAndWait(window, {kLog, kCandb}));
-    QVERIFY(addAndWait(window, {"EngineSpeed"}));
+    QVERIFY(showExample(window, {"EngineSpeed"}));
     PlotView *plot = window.plot();
     QCOMPARE(names(window), QStringList({"EngineSpeed"}));
 
