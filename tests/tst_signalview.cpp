@@ -158,18 +158,22 @@ enum class Shape
     Noise,      // a new value at every frame
     Steps,      // long holds, now and then a one-frame spike
     SharedTime, // runs of frames with one time
+    Gaps,       // now and then nothing for five hours, longer than the stamps take to wrap
 };
 
 SignalSeries randomSeries(QRandomGenerator &random, size_t count, Shape shape)
 {
     auto times = std::make_shared<SeriesTimes>();
     SignalSeries series;
-    uint64_t micros = random.bounded(1000000);
+    // From a little before 2^32 us on, so that the times' high bits change early in the series.
+    uint64_t micros = 4294000000u + random.bounded(1000000);
     double level = 0;
     for (size_t i = 0; i < count; ++i) {
+        if (shape == Shape::Gaps && random.bounded(2000) == 0)
+            micros += uint64_t(5) * 3600 * 1000000;
         micros += shape == Shape::SharedTime && random.bounded(3) ? 0 : 1 + random.bounded(20000);
         times->push_back(micros);
-        if (shape == Shape::Noise)
+        if (shape == Shape::Noise || shape == Shape::Gaps)
             level = random.bounded(2000) - 1000;
         else if (random.bounded(50) == 0)
             level = random.bounded(100);
@@ -212,6 +216,7 @@ void SignalViewTest::pyramidReducesAsPlotReduction_data()
     QTest::newRow("noise over many levels") << 300000 << Shape::Noise;
     QTest::newRow("holds and spikes over many levels") << 300000 << Shape::Steps;
     QTest::newRow("runs of one time") << 20000 << Shape::SharedTime;
+    QTest::newRow("gaps of hours") << 20000 << Shape::Gaps;
 }
 
 // At every zoom from beyond the whole series to less than a frame, random windows and widths.

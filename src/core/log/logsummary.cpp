@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -91,7 +92,7 @@ struct Stretch
     bool readFailed = false; // reading failed, or the file ended before the stretch did
 };
 
-constexpr size_t kBatchRecords = 4096;
+constexpr size_t kBatchRecords = 16384; // 256 KiB: fewer reads, and it stays in the core's cache
 
 // The loop over a batch works on copies in locals, which the compiler keeps in registers rather
 // than reloading them after every count it stores.
@@ -112,6 +113,7 @@ void countRecords(const CAN_FIFOMailBox_TypeDef *records, size_t count,
     previous = latest;
     outOfOrder += backwards;
 }
+
 // Below this size one thread reads the whole log: starting another costs more than it saves.
 constexpr uint64_t kBytesPerThread = uint64_t(16) << 20;
 
@@ -142,11 +144,8 @@ Stretch readStretch(const std::string &path, uint64_t offset, uint64_t bytes, Af
         stretch.readFailed = true;
         return stretch;
     }
-    IdentifierTable identifiers;
     StampUnwrapper unwrap;
     std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
-    uint64_t previous = 0;
-    uint64_t outOfOrder = 0;
     bool going = true;
     while (going) {
         const size_t count = reader.read(batch.data(), batch.size());
@@ -154,14 +153,12 @@ Stretch readStretch(const std::string &path, uint64_t offset, uint64_t bytes, Af
             break;
         if (stretch.records == 0)
             stretch.firstTime = batch[0].RDTR;
-        countRecords(batch.data(), count, identifiers, unwrap, previous, outOfOrder);
+        countRecords(batch.data(), count, stretch.identifiers, unwrap, stretch.lastTime,
+                     stretch.outOfOrder);
         stretch.records += count;
         going = afterBatch(reader.bytesRead());
     }
-    stretch.lastTime = previous;
-    stretch.outOfOrder = outOfOrder;
     stretch.wraps = unwrap.wraps();
-    stretch.identifiers = std::move(identifiers);
     stretch.complete = going && reader.bytesRead() == bytes;
     stretch.readFailed = reader.failed() || (going && !stretch.complete);
     return stretch;
@@ -249,13 +246,19 @@ std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &
     };
     std::vector<std::future<Stretch>> helpers;
     for (size_t stretch = 1; stretch < threads; ++stretch) {
-        helpers.push_back(std::async(std::launch::async, [&, stretch] {
+        auto read = [&, stretch] {
             return readStretch(path, stretchOffset(stretch), stretchBytes(stretch),
                                [&, stretch](uint64_t bytes) {
                                    state.bytesDone[stretch].store(bytes, std::memory_order_relaxed);
                                    return !state.stop.load(std::memory_order_relaxed);
                                });
-        }));
+        };
+        // Without a thread to spare, the stretch is read on this one when its turn comes.
+        try {
+            helpers.push_back(std::async(std::launch::async, read));
+        } catch (const std::system_error &) {
+            helpers.push_back(std::async(std::launch::deferred, read));
+        }
     }
     // Progress is told every few MiB of all threads' reading together.
     auto tellProgress = [&] {
@@ -269,7 +272,7 @@ std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &
         return tellProgress();
     }));
     for (std::future<Stretch> &helper : helpers) {
-        while (helper.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+        while (helper.wait_for(std::chrono::milliseconds(20)) == std::future_status::timeout)
             tellProgress();
         stretches.push_back(helper.get());
     }

@@ -44,42 +44,6 @@ uint64_t firstMicrosFrom(double seconds)
                        [seconds](uint64_t m) { return SignalSeries::toSeconds(m) >= seconds; });
 }
 
-// The first index in [begin, end) at which `reached` holds, `reached` being false up to some
-// index and true from there on; `end` when it never holds. Searched outwards from `guess`, in
-// steps that double, then by halving: a good guess costs a couple of looks at entries that lie
-// side by side in memory.
-template <typename Reached>
-size_t firstIndex(size_t begin, size_t end, size_t guess, Reached reached)
-{
-    size_t low = std::clamp(guess, begin, end);
-    size_t high = low;
-    for (size_t step = 1;; step *= 2) {
-        const bool lowFound = low == begin || !reached(low - 1);
-        const bool highFound = high == end || reached(high);
-        if (lowFound && highFound)
-            break;
-        if (!lowFound)
-            low = low - begin > step ? low - step : begin;
-        if (!highFound)
-            high = end - high > step ? high + step : end;
-    }
-    while (low < high) {
-        const size_t middle = low + (high - low) / 2;
-        if (reached(middle))
-            high = middle;
-        else
-            low = middle + 1;
-    }
-    return low;
-}
-
-// The first entry in [begin, end) whose time is at least `micros`, looked for near `guess`.
-size_t firstAtOrAfter(const SignalSeries &series, uint64_t micros, size_t begin, size_t end,
-                      size_t guess)
-{
-    return firstIndex(begin, end, guess, [&](size_t i) { return series.micros(i) >= micros; });
-}
-
 // Four minima and maxima side by side: one after the other, each comparison would wait for the
 // one before.
 void widenByValues(const double *begin, const double *end, PixelSpan &span)
@@ -190,15 +154,16 @@ void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double 
         return position >= 0 ? int(std::min(position, double(pixels - 1))) : 0;
     };
     const double *values = series.values.data();
-    size_t begin = firstAtOrAfter(series, firstMicrosFrom(fromSeconds), 0, count, count / 2);
-    const size_t end = firstAtOrAfter(series, firstMicrosAfter(toSeconds), begin, count, begin);
+    const SeriesTimes &times = *series.times;
+    size_t begin = times.firstAtOrAfter(firstMicrosFrom(fromSeconds), 0, count, count / 2);
+    const size_t end = times.firstAtOrAfter(firstMicrosAfter(toSeconds), begin, count, begin);
     size_t columnEntries = 0; // in the column before, the guess for the next
     for (int column = 0; column < pixels; ++column) {
         size_t columnEnd = end;
         if (column + 1 < pixels) {
             const uint64_t next = firstMicros(fromSeconds + (column + 1) * secondsPerPixel,
                                               [&](uint64_t m) { return pixelOf(m) > column; });
-            columnEnd = firstAtOrAfter(series, next, begin, end, begin + columnEntries);
+            columnEnd = times.firstAtOrAfter(next, begin, end, begin + columnEntries);
         }
         columnEntries = columnEnd - begin;
         PixelSpan &span = out[size_t(column)];
@@ -220,8 +185,10 @@ void SeriesIndex::reduce(const SignalSeries &series, double fromSeconds, double 
 
 std::optional<Sample> sampleAt(const SignalSeries &series, double seconds)
 {
-    const size_t count =
-        firstAtOrAfter(series, firstMicrosAfter(seconds), 0, series.size(), series.size() / 2);
+    if (series.empty())
+        return std::nullopt;
+    const size_t count = series.times->firstAtOrAfter(firstMicrosAfter(seconds), 0, series.size(),
+                                                      series.size() / 2);
     if (count == 0)
         return std::nullopt;
     return Sample{series.micros(count - 1), series.values[count - 1]};

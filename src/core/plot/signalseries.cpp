@@ -9,6 +9,58 @@
 #include <cmath>
 #include <numeric>
 
+namespace {
+
+// The first index in [begin, end) at which `reached` holds, `reached` being false up to some
+// index and true from there on; `end` when it never holds. Searched outwards from `guess`, in
+// steps that double, then by halving: a good guess costs a couple of looks at entries that lie
+// side by side in memory.
+template <typename Reached>
+size_t firstIndex(size_t begin, size_t end, size_t guess, Reached reached)
+{
+    size_t low = std::clamp(guess, begin, end);
+    size_t high = low;
+    for (size_t step = 1;; step *= 2) {
+        const bool lowFound = low == begin || !reached(low - 1);
+        const bool highFound = high == end || reached(high);
+        if (lowFound && highFound)
+            break;
+        if (!lowFound)
+            low = low - begin > step ? low - step : begin;
+        if (!highFound)
+            high = end - high > step ? high + step : end;
+    }
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (reached(middle))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+} // namespace
+
+// Within the run of entries that share the high bits of `micros`, the low bits decide alone.
+size_t SeriesTimes::firstAtOrAfter(uint64_t micros, size_t begin, size_t end, size_t guess) const
+{
+    const auto run = std::lower_bound(
+        highs.begin(), highs.end(), uint32_t(micros >> 32),
+        [](const High &entry, uint32_t high) { return uint64_t(entry.high) < high; });
+    size_t found = size();
+    if (run != highs.end()) {
+        const size_t runBegin = run->first;
+        const size_t runEnd = run + 1 == highs.end() ? size() : run[1].first;
+        const uint32_t target = uint32_t(micros);
+        found =
+            uint64_t(run->high) == micros >> 32
+                ? firstIndex(runBegin, runEnd, guess, [&](size_t i) { return low[i] >= target; })
+                : runBegin;
+    }
+    return std::clamp(found, begin, end);
+}
+
 size_t SeriesTimes::memoryBytes() const
 {
     return low.capacity() * sizeof(uint32_t) + highs.capacity() * sizeof(High);
@@ -21,7 +73,7 @@ size_t SignalSeries::memoryBytes(bool withTimes) const
 
 namespace {
 
-constexpr size_t kBatchRecords = 4096;
+constexpr size_t kBatchRecords = 16384; // 256 KiB: fewer reads, and it stays in the core's cache
 constexpr char kUnreadable[] = "the file cannot be read";
 constexpr char kReadShort[] = "the file cannot be read to its end";
 
@@ -32,32 +84,25 @@ bool validChoice(const Candb &candb, const SignalChoice &choice)
 }
 
 // Takes the chosen signals' values out of the frames, resolved once so that a frame costs a
-// table look-up of its identifier and, per chosen signal of its message, a shift, a mask and a
-// multiply-add. The frames of one message identifier give one series of times, shared by that
-// message's chosen signals.
+// look-up of its identifier among the chosen messages' and, per chosen signal of its message, a
+// shift, a mask and a multiply-add. The frames of one message identifier give one series of
+// times, shared by that message's chosen signals.
 class Extractor
 {
 public:
     Extractor(const Candb &candb, const std::vector<SignalChoice> &signals,
               std::vector<SignalSeries> &series)
-        : index(candb), groupOfEntry(index.size(), -1), series(series)
+        : chosenMessages(messagesOf(candb, signals)), index(chosenMessages), groups(index.size()),
+          series(series)
     {
-        std::vector<std::vector<size_t>> chosenOfGroup;
-        for (size_t choice = 0; choice < signals.size(); ++choice) {
-            int &group =
-                groupOfEntry[size_t(index.find(candb.messages[signals[choice].message].id))];
-            if (group < 0) {
-                group = int(groups.size());
-                groups.emplace_back();
-                chosenOfGroup.emplace_back();
-            }
-            chosenOfGroup[size_t(group)].push_back(choice);
-        }
+        // Steps of one message lie side by side, in the order the signals were chosen.
         for (size_t group = 0; group < groups.size(); ++group) {
             groups[group].firstStep = uint32_t(steps.size());
-            for (size_t choice : chosenOfGroup[group]) {
-                const SignalChoice &chosen = signals[choice];
-                const Signal &sig = candb.messages[chosen.message].signalList[chosen.signal];
+            for (size_t choice = 0; choice < signals.size(); ++choice) {
+                const CandbMessage &message = candb.messages[signals[choice].message];
+                if (index.find(message.id) != int(group))
+                    continue;
+                const Signal &sig = message.signalList[signals[choice].signal];
                 steps.push_back({FieldCodec::resolve(sig), bigEndianDataMask(frameByteCount(sig)),
                                  &series[choice]});
             }
@@ -70,9 +115,9 @@ public:
     {
         for (const LogSummary::Identifier &identifier : summary.identifiers) {
             const int entry = index.find(identifier.id);
-            if (entry < 0 || groupOfEntry[size_t(entry)] < 0)
+            if (entry < 0)
                 continue;
-            Group &group = groups[size_t(groupOfEntry[size_t(entry)])];
+            Group &group = groups[size_t(entry)];
             group.times->reserve(identifier.frames);
             for (uint32_t step = group.firstStep; step != group.endStep; ++step)
                 steps[step].series->values.reserve(identifier.frames);
@@ -82,9 +127,9 @@ public:
     void add(const CAN_FIFOMailBox_TypeDef &record, uint64_t time)
     {
         const int entry = index.find(mailboxId(record));
-        if (entry < 0 || groupOfEntry[size_t(entry)] < 0)
+        if (entry < 0)
             return;
-        Group &group = groups[size_t(groupOfEntry[size_t(entry)])];
+        Group &group = groups[size_t(entry)];
         group.ordered = group.ordered && time >= group.latest;
         group.latest = time;
         group.times->push_back(time);
@@ -148,9 +193,19 @@ private:
         }
     }
 
-    const MessageIndex index;
-    std::vector<int> groupOfEntry; // per message entry, its group or -1
-    std::vector<Group> groups;
+    // The chosen signals' messages alone, without their signals: looking a frame up among them
+    // tells at once whether it carries a chosen signal, and which group it belongs to.
+    static Candb messagesOf(const Candb &candb, const std::vector<SignalChoice> &signals)
+    {
+        Candb chosen;
+        for (const SignalChoice &choice : signals)
+            chosen.messages.push_back({candb.messages[choice.message].id, std::nullopt, {}});
+        return chosen;
+    }
+
+    const Candb chosenMessages;
+    const MessageIndex index;  // an entry per message identifier chosen
+    std::vector<Group> groups; // per entry of the index
     std::vector<Step> steps;
     std::vector<SignalSeries> &series;
 };

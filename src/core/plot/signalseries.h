@@ -40,6 +40,10 @@ public:
             highs.push_back({low.size(), high});
         low.push_back(uint32_t(micros));
     }
+    // The first entry in [begin, end) at or after `micros`, or `end`; looked for near `guess`.
+    // The times must be in ascending order.
+    size_t firstAtOrAfter(uint64_t micros, size_t begin, size_t end, size_t guess) const;
+
     void reserve(size_t count) { low.reserve(count); }
     void shrink_to_fit() { low.shrink_to_fit(); }
     size_t memoryBytes() const;
@@ -93,8 +97,9 @@ std::vector<SignalSeries> extractSignals(const std::string &logPath, const Candb
 
 // Reads the table at `csvPath` (TableReader's shape) once: one series per chosen column
 // (indexes into TableReader::names()), all sharing the table's times (rounded to microseconds).
-// Nothing, with *error set to the reader's fault (naming the line) or to a negative time's,
-// when the table cannot be read; nothing with *error empty when `progress` stopped the pass.
+// Nothing, with *error set to the reader's fault or to a time outside 0 to 10^9 s (each naming
+// its line), when the table cannot be read; nothing with *error empty when `progress` stopped
+// the pass.
 std::vector<SignalSeries> readTableSeries(const std::string &csvPath,
                                           const std::vector<size_t> &columns,
                                           const Progress &progress, std::string *error);
