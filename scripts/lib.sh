@@ -32,10 +32,10 @@ QUORVANE_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # writes quorvane-cli's manual page.
 QUORVANE_PACKAGING_PACKAGES=(dpkg-dev file help2man)
 
-# The package check validates the launcher (desktop-file-utils) and watches the window open
-# its pictures (inotify-tools).
+# The package check validates the launchers (desktop-file-utils) and the logs' MIME type
+# (shared-mime-info), and watches the window open its pictures (inotify-tools).
 # shellcheck disable=SC2034 # for the scripts that source this one
-QUORVANE_PACKAGE_CHECK_PACKAGES=(desktop-file-utils inotify-tools)
+QUORVANE_PACKAGE_CHECK_PACKAGES=(desktop-file-utils shared-mime-info inotify-tools)
 
 say() {
     echo "quorvane: $*" >&2

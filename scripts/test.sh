@@ -108,12 +108,15 @@ PACKAGE_FILES=(
     usr/bin/quorvane
     usr/bin/quorvane-cli
     usr/bin/quorvane-cli-plot
+    usr/bin/quorvane-view
     usr/share/applications/quorvane.desktop
+    usr/share/applications/quorvane-view.desktop
     usr/share/doc/quorvane/copyright
     usr/share/icons/hicolor/48x48/apps/quorvane.png
     usr/share/icons/hicolor/128x128/apps/quorvane.png
     usr/share/icons/hicolor/256x256/apps/quorvane.png
     usr/share/icons/hicolor/scalable/apps/quorvane.svg
+    usr/share/mime/packages/quorvane.xml
     usr/share/quorvane/examples/README.md
     usr/share/quorvane/examples/vehicle.dbc
     usr/share/quorvane/examples/vehicle.json
@@ -196,6 +199,27 @@ window_shows_its_pictures() {
     fi
 }
 
+# The viewer draws the example's engine speed into a PNG of the size asked for, without a display.
+viewer_grabs() {
+    local root="$1" examples="$1/usr/share/quorvane/examples" image="$1.view.png"
+    QT_QPA_PLATFORM=offscreen "$root/usr/bin/quorvane-view" "$examples/vehicle.qvl" \
+        --candb "$examples/vehicle.json" --signals EngineSpeed --size 800x500 --grab "$image" &&
+        file "$image" | grep -q 'PNG image data, 800 x 500'
+}
+
+# The MIME file gives .qvl files their type in a MIME database of their own, and the viewer's
+# launcher opens that type.
+logs_open_with_viewer() {
+    local root="$1" database="$1.mime"
+    rm -rf "$database"
+    mkdir -p "$database/packages"
+    cp "$root/usr/share/mime/packages/quorvane.xml" "$database/packages/" &&
+        update-mime-database "$database" >"$database.log" 2>&1 &&
+        grep -q ':application/x-quorvane-log:\*\.qvl$' "$database/globs2" &&
+        launcher_value "$root/usr/share/applications/quorvane-view.desktop" MimeType |
+        grep -q '^application/x-quorvane-log;$'
+}
+
 package_pass() {
     local deb root="$QUORVANE_ROOT/build-package/unpacked"
     needed "installing the package checks' tools" \
@@ -209,11 +233,15 @@ package_pass() {
     rm -rf "$root"
     needed "unpacking the package" dpkg-deb --extract "$deb" "$root" || return 1
     package_check "launcher" desktop-file-validate "$root/usr/share/applications/quorvane.desktop"
+    package_check "viewer's launcher" desktop-file-validate \
+        "$root/usr/share/applications/quorvane-view.desktop"
+    package_check "logs open with the viewer" logs_open_with_viewer "$root"
     if command -v help2man >/dev/null; then
         package_check "manual page" manual_page_is_made "$root"
     fi
     package_check "quorvane-cli --help" cli_runs "$root"
     package_check "window from the launcher's folder" window_shows_its_pictures "$root"
+    package_check "quorvane-view --grab" viewer_grabs "$root"
     ! $package_failed
 }
 

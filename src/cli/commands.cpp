@@ -6,6 +6,7 @@
 #include "infocommand.h"
 #include "logtextcommands.h"
 #include "plotcommand.h"
+#include "viewcommand.h"
 
 const std::vector<Command> &allCommands()
 {
@@ -18,6 +19,8 @@ const std::vector<Command> &allCommands()
         {"make-config", "Write the logger's configuration file (config.qvc)", runMakeConfig},
         {"show-config", "Print what a configuration file holds", runShowConfig},
         {kPlotCommandName, "Draw a table's signals as step plots, in PNG or SVG", startPlotProgram},
+        {kViewCommandName, "Browse the signals of a log or a table in the viewer",
+         startViewProgram},
     };
     return commands;
 }

@@ -12,6 +12,5 @@ constexpr char kPlotProgramName[] = "quorvane-cli-plot";
 
 // The command itself, in quorvane-cli-plot.
 int runPlot(const QStringList &arguments);
-// Hands the command over to quorvane-cli-plot, which takes the place of this process; returns
-// only when that program cannot be started.
+// Hands the command over to quorvane-cli-plot; returns only when it cannot be started.
 int startPlotProgram(const QStringList &arguments);

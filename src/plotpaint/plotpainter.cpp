@@ -22,6 +22,7 @@ constexpr int kTimeAxisHeight = 44;
 constexpr int kBandGap = 10;
 constexpr int kLabelHeight = 18;
 constexpr int kTickGap = 6;
+constexpr int kLabelGap = 12;      // between the names of a band's signals
 constexpr double kMarginInBox = 6; // keeps the extremes off the box's edges
 
 const QColor kFrameColor(0xb0, 0xb0, 0xb0);
@@ -87,17 +88,19 @@ QString valueText(double value)
     return QString::number(value, 'g', 12);
 }
 
-// The vertical scale of a band: a signal's lowest to highest value over its box, or a constant
+// The vertical scale of a band: its signals' lowest to highest value over its box, or a constant
 // signal across the middle.
 class ValueScale
 {
 public:
-    ValueScale(const std::vector<PixelSpan> &spans, const QRectF &box) : box(box)
+    ValueScale(const PlotBand &curves, const QRectF &box) : box(box)
     {
-        for (const PixelSpan &span : spans) {
-            if (!span.empty()) {
-                low = std::min(low, span.min);
-                high = std::max(high, span.max);
+        for (const PlotCurve &curve : curves) {
+            for (const PixelSpan &span : *curve.spans) {
+                if (!span.empty()) {
+                    low = std::min(low, span.min);
+                    high = std::max(high, span.max);
+                }
             }
         }
     }
@@ -186,12 +189,18 @@ void drawValueTicks(QPainter &painter, const ValueScale &scale, const QRectF &bo
     }
 }
 
-void drawLabels(QPainter &painter, const QRectF &strip, const QString &name,
-                const ValueScale &scale, const QColor &color)
+// The signals' names side by side in their colours, the band's extremes on the right.
+void drawLabels(QPainter &painter, const QRectF &strip, const PlotBand &curves,
+                const ValueScale &scale)
 {
     painter.setFont(textFont(13, true));
-    painter.setPen(color);
-    painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter, name);
+    QRectF place = strip;
+    for (const PlotCurve &curve : curves) {
+        painter.setPen(curveColor(curve.color));
+        QRectF drawn;
+        painter.drawText(place, Qt::AlignLeft | Qt::AlignVCenter, curve.name, &drawn);
+        place.setLeft(drawn.right() + kLabelGap);
+    }
     painter.setFont(textFont(12));
     painter.setPen(kTextColor);
     const QString extremes =
@@ -201,19 +210,20 @@ void drawLabels(QPainter &painter, const QRectF &strip, const QString &name,
     painter.drawText(strip, Qt::AlignRight | Qt::AlignVCenter, extremes);
 }
 
-void drawBand(QPainter &painter, const PlotLayout &layout, int band, const QString &name,
-              const std::vector<PixelSpan> &spans, const Ticks &times, const TimeRange &range)
+void drawBand(QPainter &painter, const PlotLayout &layout, int band, const PlotBand &curves,
+              const Ticks &times, const TimeRange &range)
 {
     const QRectF box = layout.box(band);
-    const ValueScale scale(spans, box);
-    const QColor color = kLineColors[size_t(band) % std::size(kLineColors)];
+    const ValueScale scale(curves, box);
     drawTimeGrid(painter, times, range, box);
     drawValueTicks(painter, scale, box, layout.tickMargin(band));
     painter.setPen(QPen(kFrameColor, 1));
     painter.drawRect(box.adjusted(0.5, 0.5, -0.5, -0.5));
-    painter.setPen(QPen(color, 1.5));
-    drawSteps(painter, spans, scale, box);
-    drawLabels(painter, layout.labelStrip(band), name, scale, color);
+    for (const PlotCurve &curve : curves) {
+        painter.setPen(QPen(curveColor(curve.color), 1.5));
+        drawSteps(painter, *curve.spans, scale, box);
+    }
+    drawLabels(painter, layout.labelStrip(band), curves, scale);
 }
 
 void drawTimeAxis(QPainter &painter, const PlotLayout &layout, const Ticks &times,
@@ -233,29 +243,22 @@ void drawTimeAxis(QPainter &painter, const PlotLayout &layout, const Ticks &time
     painter.drawText(axis, Qt::AlignRight | Qt::AlignBottom, "time (s)");
 }
 
-void drawHeader(QPainter &painter, const QRectF &header, const PlotCaption &caption)
+void drawHeader(QPainter &painter, const QRectF &header, const PlotPicture &picture)
 {
     painter.setPen(kTextColor);
     painter.setFont(textFont(16, true));
-    painter.drawText(header, Qt::AlignHCenter | Qt::AlignVCenter, caption.title);
+    painter.drawText(header, Qt::AlignHCenter | Qt::AlignVCenter, picture.title);
     painter.setPen(kNoteColor);
     painter.setFont(textFont(12));
-    painter.drawText(header, Qt::AlignRight | Qt::AlignVCenter, caption.note);
+    painter.drawText(header, Qt::AlignRight | Qt::AlignVCenter, picture.note);
 }
 
-void paintPlot(QPainter &painter, const PlotLayout &layout, const PlotCaption &caption,
-               const TablePlot &plot)
+PlotPicture tablePicture(const PlotCaption &caption, const TablePlot &plot)
 {
-    painter.fillRect(QRect(QPoint(), layout.size()), Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    drawHeader(painter, layout.header(), caption);
-    const Ticks times =
-        roundTicks(plot.range.from, plot.range.to, std::max(2, layout.columns() / 130));
-    for (int band = 0; band < layout.bands(); ++band)
-        drawBand(painter, layout, band, caption.names[size_t(band)], plot.spans[size_t(band)],
-                 times, plot.range);
-    drawTimeAxis(painter, layout, times, plot.range);
+    PlotPicture picture{caption.title, caption.note, plot.range, {}};
+    for (size_t band = 0; band < plot.spans.size(); ++band)
+        picture.bands.push_back({{caption.names[band], &plot.spans[band], int(band)}});
+    return picture;
 }
 
 // The generator gives the image's size in millimetres, which viewers turn into pixels at
@@ -285,15 +288,36 @@ QString xmlCharacters(QString text)
     return text;
 }
 
-PlotCaption svgCaption(const PlotCaption &caption)
+PlotPicture svgPicture(PlotPicture picture)
 {
-    PlotCaption safe{xmlCharacters(caption.title), xmlCharacters(caption.note), {}};
-    for (const QString &name : caption.names)
-        safe.names.push_back(xmlCharacters(name));
-    return safe;
+    picture.title = xmlCharacters(picture.title);
+    picture.note = xmlCharacters(picture.note);
+    for (PlotBand &band : picture.bands) {
+        for (PlotCurve &curve : band)
+            curve.name = xmlCharacters(curve.name);
+    }
+    return picture;
 }
 
 } // namespace
+
+QColor curveColor(int color)
+{
+    return kLineColors[size_t(color) % std::size(kLineColors)];
+}
+
+void paintPlot(QPainter &painter, const PlotLayout &layout, const PlotPicture &picture)
+{
+    painter.fillRect(QRect(QPoint(), layout.size()), Qt::white);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    drawHeader(painter, layout.header(), picture);
+    const Ticks times =
+        roundTicks(picture.range.from, picture.range.to, std::max(2, layout.columns() / 130));
+    for (int band = 0; band < layout.bands(); ++band)
+        drawBand(painter, layout, band, picture.bands[size_t(band)], times, picture.range);
+    drawTimeAxis(painter, layout, times, picture.range);
+}
 
 PlotLayout::PlotLayout(QSize size, int bands)
     : imageSize(size), bandCount(bands),
@@ -345,13 +369,13 @@ QSize PlotLayout::minimumSize(int bands)
                      bands * (kLabelHeight + kMinBoxHeight) + (bands - 1) * kBandGap);
 }
 
-QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot)
+QByteArray renderPng(const PlotLayout &layout, const PlotPicture &picture)
 {
     QImage image(layout.size(), QImage::Format_RGB32);
     if (image.isNull())
         return {};
     QPainter painter(&image);
-    paintPlot(painter, layout, caption, plot);
+    paintPlot(painter, layout, picture);
     painter.end();
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -359,7 +383,7 @@ QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const
     return image.save(&buffer, "PNG") ? bytes : QByteArray();
 }
 
-QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot)
+QByteArray renderSvg(const PlotLayout &layout, const PlotPicture &picture)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -371,10 +395,20 @@ QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const
     generator.setSize(layout.size());
     generator.setViewBox(QRect(QPoint(), layout.size()));
     // The generator escapes the text it draws, but writes the title into <title> as it is.
-    const PlotCaption safe = svgCaption(caption);
+    const PlotPicture safe = svgPicture(picture);
     generator.setTitle(safe.title.toHtmlEscaped());
     QPainter painter(&generator);
-    paintPlot(painter, layout, safe, plot);
+    paintPlot(painter, layout, safe);
     painter.end();
     return inPixels(bytes, layout.size());
+}
+
+QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot)
+{
+    return renderPng(layout, tablePicture(caption, plot));
+}
+
+QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot)
+{
+    return renderSvg(layout, tablePicture(caption, plot));
 }

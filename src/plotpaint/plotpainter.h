@@ -3,11 +3,14 @@
 #include "plot/plotdata.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QRectF>
 #include <QSize>
 #include <QString>
 
 #include <vector>
+
+class QPainter;
 
 // Step plots of a table's signals, one band each over a shared time axis, drawn with QPainter.
 
@@ -53,7 +56,34 @@ struct PlotCaption
     std::vector<QString> names; // one per band
 };
 
+// One signal's line in a band: its name, its spans (one per pixel column) and its colour.
+struct PlotCurve
+{
+    QString name;
+    const std::vector<PixelSpan> *spans = nullptr;
+    int color = 0; // any number; colours repeat after a few
+};
+// The signals one band shows, over one value scale.
+using PlotBand = std::vector<PlotCurve>;
+
+// A whole picture: the caption's title and note, the time range and the bands' lines.
+struct PlotPicture
+{
+    QString title;
+    QString note;
+    TimeRange range;
+    std::vector<PlotBand> bands; // one per band of the layout
+};
+
+// The colour of a signal's line and name.
+QColor curveColor(int color);
+// Draws the picture onto a painter's device of the layout's size.
+void paintPlot(QPainter &painter, const PlotLayout &layout, const PlotPicture &picture);
+
 // The picture as the bytes of its file; empty when it could not be made (a PNG too large for the
 // memory there is).
+QByteArray renderPng(const PlotLayout &layout, const PlotPicture &picture);
+QByteArray renderSvg(const PlotLayout &layout, const PlotPicture &picture);
+// A table's plot: one signal in each band.
 QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);
 QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);

@@ -1,6 +1,9 @@
+#include "siblingprogram.h"
+
 #include "commandline.h"
 #include "corestrings.h"
 #include "plotcommand.h"
+#include "viewcommand.h"
 
 #include <QCoreApplication>
 
@@ -9,9 +12,9 @@
 #include <unistd.h>
 #include <vector>
 
-int startPlotProgram(const QStringList &arguments)
+int startSiblingProgram(const char *name, const QStringList &arguments)
 {
-    const QString program = QCoreApplication::applicationDirPath() + '/' + kPlotProgramName;
+    const QString program = QCoreApplication::applicationDirPath() + '/' + name;
     std::vector<QByteArray> words{QByteArray::fromStdString(nativePath(program))};
     for (const QString &argument : arguments)
         words.push_back(QByteArray::fromStdString(nativePath(argument)));
@@ -23,4 +26,14 @@ int startPlotProgram(const QStringList &arguments)
     report(QString("%1: cannot start it: %2")
                .arg(program, QString::fromLocal8Bit(std::strerror(errno))));
     return kExitFailure;
+}
+
+int startPlotProgram(const QStringList &arguments)
+{
+    return startSiblingProgram(kPlotProgramName, arguments);
+}
+
+int startViewProgram(const QStringList &arguments)
+{
+    return startSiblingProgram(kViewProgramName, arguments);
 }
