@@ -49,6 +49,7 @@ private Q_SLOTS:
     void closingStopsThePass();
     void badInput_data();
     void badInput();
+    void blankTailIsTold();
     void grab_data();
     void grab();
 };
@@ -514,6 +515,20 @@ void ViewerTest::badInput()
     QVERIFY(openAndWait(window, {kLog, kCandb}));
     QVERIFY(addAndWait(window, {"EngineSpeed"}));
     QCOMPARE(names(window), QStringList({"EngineSpeed"}));
+}
+
+// A card that lost power while writing opens; its blank tail is told once, naming the file.
+void ViewerTest::blankTailIsTold()
+{
+    const QString card = path("card.qvl");
+    QVERIFY(writeFile(card, readFile(kLog) + QByteArray(4096 * 16, '\xFF')));
+    ViewerWindow window;
+    MessageBoxRecorder boxes;
+    QVERIFY(openAndWait(window, {card, kCandb}));
+    QCOMPARE(boxes.texts(), QStringList(card + ": the log ends in 4096 blank records (all bytes "
+                                               "0x00 or 0xFF), as a card that lost power while "
+                                               "writing does"));
+    QVERIFY(addAndWait(window, {"EngineSpeed"}));
 }
 
 void ViewerTest::grab_data()

@@ -7,6 +7,7 @@
 #include "corestrings.h"
 #include "databaseinput.h"
 #include "files/inputfile.h"
+#include "log/logsummary.h"
 #include "loginput.h"
 
 #include <QDir>
@@ -274,11 +275,8 @@ int reportTasks(const std::vector<DecodeTask> &tasks, bool quiet)
             continue;
         }
         if (summary.blankTail > 0)
-            report(QString("%1: warning: the log ends in %2 blank records (all bytes 0x00 or "
-                           "0xFF), as a card that lost power while writing does; the table "
-                           "holds them as frames")
-                       .arg(task.logPath)
-                       .arg(summary.blankTail));
+            report(task.logPath + ": warning: " + qtText(blankTailText(summary.blankTail)) +
+                   "; the table holds them as frames");
         if (!quiet) {
             report(QString("%1: %2 frames, %3 rows, %4 columns, %5 s")
                        .arg(task.logPath)

@@ -135,6 +135,8 @@ OpenOutcome openLog(const OpenRequest &request, const Progress &progress)
         return refused(request.file, "the file could not be read to its end");
     if (file->summary->records == 0)
         return refused(request.file, "the log holds no frames");
+    if (file->summary->blankTail > 0)
+        file->warnings << request.file + ": " + qtText(blankTailText(file->summary->blankTail));
     file->frames = file->summary->records;
     file->extent = {SignalSeries::toSeconds(file->summary->firstTime),
                     SignalSeries::toSeconds(file->summary->lastTime)};

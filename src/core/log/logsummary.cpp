@@ -355,3 +355,9 @@ std::optional<LogSummary> summarizeLog(const std::string &path, const Progress &
     summary.cancelled = state.stop && !summary.readFailed;
     return summary;
 }
+
+std::string blankTailText(uint64_t records)
+{
+    return "the log ends in " + std::to_string(records) +
+           " blank records (all bytes 0x00 or 0xFF), as a card that lost power while writing does";
+}

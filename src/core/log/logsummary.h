@@ -37,6 +37,10 @@ struct LogSummary
     uint64_t duration() const { return lastTime - firstTime; }
 };
 
+// What a blank tail tells the user, e.g. "the log ends in 4096 blank records (all bytes 0x00 or
+// 0xFF), as a card that lost power while writing does".
+std::string blankTailText(uint64_t records);
+
 // Reads the log at `path` (in the file system's encoding) once, telling `progress` how far it has
 // come; when that returns false the pass stops and the summary says `cancelled`. Nothing when the
 // file cannot be opened or is no regular file.
