@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <memory>
 #include <optional>
 
 // The viewer as a user meets it: what the cursor reads, how signals come and go, how a pass over
@@ -119,21 +120,21 @@ std::optional<std::pair<uint64_t, double>> frameValueAt(const QString &name, uin
     return latest;
 }
 
-QMimeData *draggedSignals(const ViewerWindow &window, const QStringList &names)
+std::unique_ptr<QMimeData> draggedSignals(const ViewerWindow &window, const QStringList &names)
 {
     std::vector<size_t> indexes;
     for (const QString &name : names)
         indexes.push_back(*window.openedFile()->catalog.indexOf(name));
-    auto *data = new QMimeData;
+    auto data = std::make_unique<QMimeData>();
     data->setData(SignalTree::kMimeType, SignalTree::mimeDataOfSignals(indexes));
     return data;
 }
 
-void drop(PlotView *plot, QMimeData *data, QPoint at)
+void drop(PlotView *plot, const std::unique_ptr<QMimeData> &data, QPoint at)
 {
-    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(plot, &enter);
-    QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent dropped(at, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(plot, &dropped);
 }
 
