@@ -20,10 +20,7 @@ void reportLeftOutSignals(const DatabaseFile &file, const QString &path)
 {
     // The words of the command line's decode, which a user may know from there; the command on a
     // line of its own, so that the box does not break it.
-    const size_t leftOut = file.leftOut();
-    if (leftOut > 0)
-        showWarning(
-            QString("%1 signal%2 of %3 left out;\n'quorvane-cli candb-from-dbc %3' lists them")
-                .arg(leftOut)
-                .arg(leftOut == 1 ? "" : "s", path));
+    const std::string leftOut = leftOutText(file.leftOut(), 0, nativePath(path), ";\n");
+    if (!leftOut.empty())
+        showWarning(qtPath(leftOut));
 }

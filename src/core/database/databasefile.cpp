@@ -94,3 +94,29 @@ std::string invalidCandbText(const std::string &problem)
         text += '\n' + problem;
     return text;
 }
+
+namespace {
+
+// "1 signal", "2 signals"
+std::string counted(size_t count, const char *noun)
+{
+    return std::to_string(count) + ' ' + noun + (count == 1 ? "" : "s");
+}
+
+} // namespace
+
+std::string leftOutText(size_t leftOut, size_t deviations, const std::string &path,
+                        const char *beforeCommand)
+{
+    if (leftOut == 0 && deviations == 0)
+        return {};
+    std::string text;
+    if (leftOut > 0)
+        text = counted(leftOut, "signal") + " of " + path + " left out";
+    if (deviations > 0) {
+        text += leftOut > 0
+                    ? ", " + counted(deviations, "kind") + " of irregular text read"
+                    : counted(deviations, "kind") + " of irregular text in " + path + " read";
+    }
+    return text + beforeCommand + "'quorvane-cli candb-from-dbc " + path + "' lists them";
+}

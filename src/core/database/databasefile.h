@@ -52,5 +52,13 @@ struct DbcFile
 };
 DbcFile readDbcFile(const std::string &path);
 
+// What reading a DBC file left out and bent, counted, with the command that lists it all:
+//     2 signals of X.dbc left out, 1 kind of irregular text read; 'quorvane-cli candb-from-dbc
+//     X.dbc' lists them
+// `beforeCommand` stands between the counts and the command ("; ", or ";\n" for a message box).
+// Empty when nothing was left out or bent.
+std::string leftOutText(size_t leftOut, size_t deviations, const std::string &path,
+                        const char *beforeCommand);
+
 // kCandbNotValid, then the problem on a line of its own when there is one.
 std::string invalidCandbText(const std::string &problem);
