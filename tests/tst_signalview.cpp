@@ -309,47 +309,77 @@ void SignalViewTest::windowStaysInTheData()
 
 namespace {
 
-// A log long enough to be read in two stretches, the second beginning at `boundary`, where the
-// stamp before it is `before` and the stamp at it is `at`; elsewhere the stamps climb by 2500 us
-// and wrap as the logger's do. Identifiers alternate among a standard and two extended ones.
-// The last `blank` records are erased memory: all their bytes 0.
-std::vector<LogFrame> framesAcrossStretches(size_t count, size_t boundary, uint32_t before,
-                                            uint32_t at, size_t blank)
+// A log of frames of one standard and `extended` extended identifiers, stamped 2.5 ms apart and
+// wrapping as the logger's do, but for a jump from `before` to `at` at record `boundary`; it ends
+// in `blank` blank records. Every other standard frame's identifier word carries `noise`: request
+// bits, or extended-identifier bits that a standard frame leaves unused.
+QByteArray recordsAcrossStretches(size_t count, size_t boundary, uint32_t before, uint32_t at,
+                                  size_t blank, uint32_t noise, uint32_t extended)
 {
-    std::vector<LogFrame> frames(count);
+    QByteArray bytes(int(count * kLogRecordSize), 0);
     uint32_t stamp = 0;
     for (size_t i = 0; i + blank < count; ++i) {
         stamp = i + 1 == boundary ? before : i == boundary ? at : stamp + 2500;
-        frames[i].time = stamp;
-        frames[i].extended = i % 3 != 0;
-        frames[i].id = frames[i].extended ? 0x18FEF100 + uint32_t(i % 2) : 0x123;
+        LogFrame frame;
+        frame.time = stamp;
+        frame.extended = i % 3 != 0;
+        frame.id = frame.extended ? 0x18FEF100 + uint32_t(i % extended) : 0x123;
+        std::array<uint8_t, kLogRecordSize> record = encodeRecord(frame);
+        if (!frame.extended && i % 2 == 0) {
+            for (int byte = 0; byte < 4; ++byte)
+                record[size_t(byte)] |= uint8_t(noise >> (8 * byte));
+        }
+        std::copy(record.begin(), record.end(), bytes.begin() + qsizetype(i * kLogRecordSize));
     }
-    return frames;
+    return bytes;
 }
+
+// 40 MB: read in two stretches on two cores.
+constexpr int kStretchesRecords = 2500000;
 
 } // namespace
 
 void SignalViewTest::stretchesAddUpAcrossThreads_data()
 {
+    QTest::addColumn<int>("boundary");
     QTest::addColumn<uint>("before");
     QTest::addColumn<uint>("at");
     QTest::addColumn<int>("blank");
-    QTest::newRow("a wrap where the second stretch begins") << 0xFFFFFF00u << 0x10u << 0;
-    QTest::newRow("a step back where the second stretch begins") << 0x90000000u << 0x80000000u << 0;
-    QTest::newRow("a step forward of half the counter") << 0x10u << 0x80000100u << 0;
-    QTest::newRow("a blank tail within the second stretch") << 0x10u << 0x20u << 70000;
-    QTest::newRow("a blank tail longer than the second stretch") << 0x10u << 0x20u << 1300000;
+    QTest::addColumn<uint>("noise");
+    QTest::addColumn<uint>("extended");
+    const int middle = kStretchesRecords / 2; // where the second stretch begins
+    QTest::newRow("a wrap where the second stretch begins")
+        << middle << 0xFFFFFF00u << 0x10u << 0 << 0u << 2u;
+    QTest::newRow("a step back where the second stretch begins")
+        << middle << 0x90000000u << 0x80000000u << 0 << 0u << 2u;
+    QTest::newRow("a step back near the end, never made up")
+        << kStretchesRecords - 9 << 0xF0000000u << 0x70000001u << 0 << 0u << 2u;
+    QTest::newRow("a step forward of half the counter")
+        << middle << 0x10u << 0x80000100u << 0 << 0u << 2u;
+    QTest::newRow("a blank tail within the second stretch")
+        << middle << 0x10u << 0x20u << 70000 << 0u << 2u;
+    QTest::newRow("a blank tail longer than the second stretch")
+        << middle << 0x10u << 0x20u << 1300000 << 0u << 2u;
+    QTest::newRow("remote requests among data frames") << middle << 0x10u << 0x20u << 0 << 3u << 2u;
+    QTest::newRow("unused identifier bits in standard frames")
+        << middle << 0x10u << 0x20u << 0 << 0x001FFFF8u << 2u;
+    QTest::newRow("thousands of identifiers") << middle << 0x10u << 0x20u << 0 << 0u << 6000u;
 }
 
 // Read on several threads when the machine has them, the summary is that of one pass.
 void SignalViewTest::stretchesAddUpAcrossThreads()
 {
+    QFETCH(int, boundary);
     QFETCH(uint, before);
     QFETCH(uint, at);
     QFETCH(int, blank);
-    const size_t count = 2500000; // 40 MB: read in two stretches on two cores
-    const std::string path = nativePath(dir.filePath("stretches.qvl"));
-    QVERIFY(writeLogFile(path, framesAcrossStretches(count, count / 2, before, at, size_t(blank))));
+    QFETCH(uint, noise);
+    QFETCH(uint, extended);
+    const size_t count = kStretchesRecords;
+    const QString file = dir.filePath("stretches.qvl");
+    const std::string path = nativePath(file);
+    QVERIFY(writeFile(file, recordsAcrossStretches(count, size_t(boundary), before, at,
+                                                   size_t(blank), noise, extended)));
 
     uint64_t outOfOrder = 0, previous = 0, earliest = UINT64_MAX, latest = 0;
     uint64_t records = 0;
@@ -420,7 +450,9 @@ void SignalViewTest::framesOutOfOrderAreSorted()
 void SignalViewTest::cancelStopsThePass()
 {
     const Progress stop = [](uint64_t, uint64_t) { return false; };
-    const std::optional<LogSummary> summary = summarizeLog(kExampleLog, stop);
+    const std::string log = nativePath(dir.filePath("several batches.qvl"));
+    QVERIFY(writeLogFile(log, std::vector<LogFrame>(300000, LogFrame{0x123, false, 0, {}})));
+    const std::optional<LogSummary> summary = summarizeLog(log, stop);
     QVERIFY(summary && summary->cancelled && !summary->readFailed);
     QVERIFY(summary->records < summary->fileSize / kLogRecordSize);
 

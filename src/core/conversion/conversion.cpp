@@ -82,7 +82,6 @@ private:
 // Records are taken from the log a batch at a time: the loop over a batch has no calls in it,
 // and the window gets its turn between batches.
 constexpr size_t kBatchRecords = 4096;
-using RecordBatch = std::vector<CAN_FIFOMailBox_TypeDef>;
 
 // The message entries of every identifier in the log, from a pass over the whole file.
 bool findMessagesInLog(LogSource &log, const MessageIndex &index, WindowUpdates &updates,
@@ -152,8 +151,7 @@ ConversionSummary convertLog(const Candb &candb, const ConversionJob &job,
 }
 
 OpenedConversion openConversion(ConversionFiles &files, const std::string &logPath,
-                                const std::string &outputPath,
-                                std::vector<CAN_FIFOMailBox_TypeDef> &batch)
+                                const std::string &outputPath, RecordBatch &batch)
 {
     OpenedConversion opened;
     opened.log = files.openLog(logPath);

@@ -58,8 +58,7 @@ struct OpenedConversion
     std::unique_ptr<TableSink> output;
 };
 OpenedConversion openConversion(ConversionFiles &files, const std::string &logPath,
-                                const std::string &outputPath,
-                                std::vector<CAN_FIFOMailBox_TypeDef> &batch);
+                                const std::string &outputPath, RecordBatch &batch);
 
 struct ConversionSummary
 {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -64,15 +65,22 @@ class StampUnwrapper
 {
 public:
     StampUnwrapper() = default;
-    // Goes on after a frame whose time was unwrapped to `lastTime`, as if it had unwrapped it.
-    explicit StampUnwrapper(uint64_t lastTime)
-        : epoch(lastTime & ~uint64_t(0xFFFFFFFFu)), previous(uint32_t(lastTime))
+    // Goes on after a frame whose time was unwrapped to `lastTime`, as if it had unwrapped it and
+    // `wraps` wraps before.
+    explicit StampUnwrapper(uint64_t lastTime, uint64_t wraps = 0)
+        : epoch(lastTime & ~uint64_t(0xFFFFFFFFu)), wrapCount(wraps), previous(uint32_t(lastTime))
     {
+    }
+
+    // True when `stamp` after `previous` is the counter starting over rather than a step back.
+    static bool wrapsAfter(uint32_t previous, uint32_t stamp)
+    {
+        return stamp < previous && previous - stamp > 0x80000000u;
     }
 
     uint64_t operator()(uint32_t stamp)
     {
-        if (stamp < previous && previous - stamp > 0x80000000u) {
+        if (wrapsAfter(previous, stamp)) {
             epoch += uint64_t(1) << 32;
             ++wrapCount;
         }
@@ -81,6 +89,9 @@ public:
     }
     // How many times the stamps have wrapped so far.
     uint64_t wraps() const { return wrapCount; }
+    // What the next stamp is added to when it does not wrap, and the last stamp taken.
+    uint64_t epochNow() const { return epoch; }
+    uint32_t lastStamp() const { return previous; }
 
 private:
     uint64_t epoch = 0;
@@ -115,6 +126,29 @@ public:
 private:
     uint64_t tail = 0;
 };
+
+// Hands out memory that starts on a cache line. The kernel copies a file's bytes into a buffer
+// that starts in the middle of a line about a third more slowly, and reading records is most of
+// what every pass over a log does.
+template <typename T> struct CacheLineAllocator
+{
+    using value_type = T;
+    static constexpr std::align_val_t kAlignment{64};
+
+    CacheLineAllocator() = default;
+    template <typename U> CacheLineAllocator(const CacheLineAllocator<U> &) {}
+    T *allocate(size_t count)
+    {
+        return static_cast<T *>(::operator new(count * sizeof(T), kAlignment));
+    }
+    void deallocate(T *memory, size_t) { ::operator delete(memory, kAlignment); }
+    bool operator==(const CacheLineAllocator &) const { return true; }
+    bool operator!=(const CacheLineAllocator &) const { return false; }
+};
+
+// Records taken from a log a batch at a time.
+using RecordBatch =
+    std::vector<CAN_FIFOMailBox_TypeDef, CacheLineAllocator<CAN_FIFOMailBox_TypeDef>>;
 
 // Reads a log file from the start in batches of records. Only whole records are handed on: a
 // part of a record at the end of a read waits for the rest, and one at the end of the file is

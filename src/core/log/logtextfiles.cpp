@@ -35,9 +35,8 @@ bool writeText(TableSink &file, const std::string &text)
 }
 
 // Writes the lines of every record, starting with the `count` already in `batch`.
-ConversionOutcome exportRecords(LogSource &log, std::vector<CAN_FIFOMailBox_TypeDef> &batch,
-                                size_t count, const LogExportJob &job, TableSink &file,
-                                uint64_t &frames)
+ConversionOutcome exportRecords(LogSource &log, RecordBatch &batch, size_t count,
+                                const LogExportJob &job, TableSink &file, uint64_t &frames)
 {
     const Candb noDatabase;
     const MessageIndex index(job.candb ? *job.candb : noDatabase);
@@ -70,7 +69,7 @@ ConversionOutcome exportRecords(LogSource &log, std::vector<CAN_FIFOMailBox_Type
 LogTextSummary exportLogText(const LogExportJob &job)
 {
     ConversionFiles files;
-    std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
+    RecordBatch batch(kBatchRecords);
     const OpenedConversion opened = openConversion(files, job.logPath, job.outputPath, batch);
     if (opened.outcome == ConversionOutcome::LogUnreadable)
         return ended(opened.outcome, inputFileProblem(job.logPath));

@@ -238,7 +238,7 @@ std::vector<SignalSeries> extractSignals(const std::string &logPath, const Candb
     }
     ProgressGate gate(progress, log->size());
     StampUnwrapper unwrap;
-    std::vector<CAN_FIFOMailBox_TypeDef> batch(kBatchRecords);
+    RecordBatch batch(kBatchRecords);
     uint64_t records = 0;
     while (const size_t count = log->read(batch.data(), batch.size())) {
         for (size_t i = 0; i < count; ++i)
