@@ -154,14 +154,13 @@ OpenedConversion openConversion(ConversionFiles &files, const std::string &logPa
                                 const std::string &outputPath, RecordBatch &batch)
 {
     OpenedConversion opened;
-    opened.log = files.openLog(logPath);
-    opened.count = opened.log ? opened.log->read(batch.data(), batch.size()) : 0;
-    if (!opened.log || opened.log->failed())
-        opened.outcome = ConversionOutcome::LogUnreadable;
-    else if (sameFile(outputPath, logPath))
-        opened.outcome = ConversionOutcome::OutputIsLog;
-    else if (!(opened.output = files.createTable(outputPath)))
-        opened.outcome = ConversionOutcome::OutputNotCreated;
+    auto openLog = [&] {
+        opened.log = files.openLog(logPath);
+        opened.count = opened.log ? opened.log->read(batch.data(), batch.size()) : 0;
+        return opened.log && !opened.log->failed();
+    };
+    auto createTable = [&] { return (opened.output = files.createTable(outputPath)) != nullptr; };
+    opened.outcome = openInOrder(logPath, outputPath, openLog, createTable);
     return opened;
 }
 

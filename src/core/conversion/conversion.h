@@ -48,8 +48,23 @@ enum class ConversionOutcome
     LogReadFailed,    // the log failed or ended early while converting
 };
 
-// A log opened with its first batch of records read, and then its output created: in this order,
-// so that a log that cannot be read, or an output that is the log, costs the user no file.
+// The order every command that makes one file out of another keeps: the input is opened and read
+// from, the output is checked not to be the input, and only then is the output created; so an
+// input that cannot be read, or an output that is the input, costs the user no file.
+template <typename OpenInput, typename CreateOutput>
+ConversionOutcome openInOrder(const std::string &inputPath, const std::string &outputPath,
+                              OpenInput openInput, CreateOutput createOutput)
+{
+    if (!openInput())
+        return ConversionOutcome::LogUnreadable;
+    if (sameFile(outputPath, inputPath))
+        return ConversionOutcome::OutputIsLog;
+    if (!createOutput())
+        return ConversionOutcome::OutputNotCreated;
+    return ConversionOutcome::Finished;
+}
+
+// A log opened with its first batch of records read, and then its output created, in that order.
 struct OpenedConversion
 {
     ConversionOutcome outcome = ConversionOutcome::Finished; // Finished when both are open

@@ -2,31 +2,21 @@
 
 #include "files/replacingfile.h"
 
-#include <sys/stat.h>
-
 namespace {
 
 class FileLogSource : public LogSource
 {
 public:
-    bool open(const std::string &path)
-    {
-        struct stat info;
-        if (!isRegularFile(path) || stat(path.c_str(), &info) != 0 || !reader.open(path))
-            return false;
-        bytes = static_cast<uint64_t>(info.st_size);
-        return true;
-    }
+    bool open(const std::string &path) { return reader.open(path); }
     size_t read(CAN_FIFOMailBox_TypeDef *records, size_t capacity) override
     {
         return reader.read(records, capacity);
     }
     bool failed() const override { return reader.failed(); }
-    uint64_t size() const override { return bytes; }
+    uint64_t size() const override { return reader.fileSize(); }
 
 private:
     LogReader reader;
-    uint64_t bytes = 0;
 };
 
 class FileTableSink : public TableSink

@@ -1,5 +1,9 @@
 #include "log/logfile.h"
 
+#include "files/inputfile.h"
+
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -46,8 +50,16 @@ LogReader::~LogReader()
 bool LogReader::open(const std::string &path)
 {
     close();
-    file = std::fopen(path.c_str(), "rb");
-    return file != nullptr;
+    const InputFile input = openInputFile(path);
+    if (input.descriptor < 0)
+        return false;
+    file = fdopen(input.descriptor, "rb");
+    if (!file) {
+        ::close(input.descriptor);
+        return false;
+    }
+    openedSize = uint64_t(input.size);
+    return true;
 }
 
 bool LogReader::open(const std::string &path, uint64_t offset, uint64_t bytes)
@@ -69,6 +81,7 @@ void LogReader::close()
     file = nullptr;
     partialSize = 0;
     consumed = 0;
+    openedSize = 0;
     limit = UINT64_MAX;
     readError = false;
 }

@@ -162,7 +162,7 @@ public:
     LogReader &operator=(const LogReader &) = delete;
 
     // Opens `path` (in the platform's file-name encoding) to read from its start, closing any
-    // file opened before. False if the file cannot be opened.
+    // file opened before. False if it cannot be opened as an input (openInputFile tells why).
     bool open(const std::string &path);
     // Opens `path` to read the `bytes` bytes from `offset` on as if they were the whole file.
     bool open(const std::string &path, uint64_t offset, uint64_t bytes);
@@ -173,12 +173,15 @@ public:
     bool failed() const { return readError; }
     // Bytes of whole records handed on so far.
     uint64_t bytesRead() const { return consumed; }
+    // The whole file's size in bytes when it was opened.
+    uint64_t fileSize() const { return openedSize; }
 
 private:
     std::FILE *file = nullptr;
     std::array<uint8_t, kLogRecordSize> partial{}; // the start of a record not yet whole
     size_t partialSize = 0;
     uint64_t consumed = 0;
+    uint64_t openedSize = 0;
     uint64_t limit = UINT64_MAX; // the bytes left to read
     bool readError = false;
 };

@@ -90,15 +90,18 @@ LogTextSummary importLogText(const std::string &textPath, LogTextFormat format,
                              const std::string &channel, const std::string &logPath)
 {
     std::ifstream in;
-    if (isRegularFile(textPath))
-        in.open(textPath, std::ios::binary);
-    if (!in.is_open())
-        return ended(ConversionOutcome::LogUnreadable, inputFileProblem(textPath));
-    if (sameFile(logPath, textPath))
-        return ended(ConversionOutcome::OutputIsLog);
     LogWriter writer;
-    if (!writer.open(logPath))
-        return ended(ConversionOutcome::OutputNotCreated);
+    auto openText = [&] {
+        if (isRegularFile(textPath))
+            in.open(textPath, std::ios::binary);
+        return in.is_open();
+    };
+    const ConversionOutcome opened =
+        openInOrder(textPath, logPath, openText, [&] { return writer.open(logPath); });
+    if (opened == ConversionOutcome::LogUnreadable)
+        return ended(opened, inputFileProblem(textPath));
+    if (opened != ConversionOutcome::Finished)
+        return ended(opened);
 
     const LogTextReading reading = readLogText(
         in, format, channel, [&writer](const LogFrame &frame) { return writer.add(frame); });
