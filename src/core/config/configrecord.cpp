@@ -28,72 +28,52 @@ template <typename T> T get(const ConfigImage &image, size_t at)
     return static_cast<T>(bits);
 }
 
-void putBus(ConfigImage &image, size_t base, const Conf &bus)
+// Each field of a bus block with its offset, one list for writing and reading alike. `Bus` is
+// Conf or const Conf.
+template <typename Bus, typename Visit> void eachBusField(Bus &bus, Visit visit)
 {
-    put(image, base + kPre, bus.CAN_pre);
-    put(image, base + kBs1, bus.CAN_BS1);
-    put(image, base + kBs2, bus.CAN_BS2);
-    put(image, base + kIdType, bus.IDType);
-    put(image, base + kCanMode, bus.canMode);
-    put(image, base + kCanEn, bus.canEn);
-    put(image, base + kMaskMode, bus.maskMode);
-    put(image, base + kFilterIdHigh, bus.FilterIdHigh);
-    put(image, base + kFilterIdLow, bus.FilterIdLow);
-    put(image, base + kFilterMaskIdHigh, bus.FilterMaskIdHigh);
-    put(image, base + kFilterMaskIdLow, bus.FilterMaskIdLow);
+    visit(kPre, bus.CAN_pre);
+    visit(kBs1, bus.CAN_BS1);
+    visit(kBs2, bus.CAN_BS2);
+    visit(kIdType, bus.IDType);
+    visit(kCanMode, bus.canMode);
+    visit(kCanEn, bus.canEn);
+    visit(kMaskMode, bus.maskMode);
+    visit(kFilterIdHigh, bus.FilterIdHigh);
+    visit(kFilterIdLow, bus.FilterIdLow);
+    visit(kFilterMaskIdHigh, bus.FilterMaskIdHigh);
+    visit(kFilterMaskIdLow, bus.FilterMaskIdLow);
 }
 
-Conf getBus(const ConfigImage &image, size_t base)
+// Each field of the trigger block with its offset.
+template <typename Trigger, typename Visit> void eachTriggerField(Trigger &trigger, Visit visit)
 {
-    Conf bus;
-    bus.CAN_pre = get<uint16_t>(image, base + kPre);
-    bus.CAN_BS1 = get<uint32_t>(image, base + kBs1);
-    bus.CAN_BS2 = get<uint32_t>(image, base + kBs2);
-    bus.IDType = get<uint8_t>(image, base + kIdType);
-    bus.canMode = get<uint8_t>(image, base + kCanMode);
-    bus.canEn = get<uint8_t>(image, base + kCanEn);
-    bus.maskMode = get<uint8_t>(image, base + kMaskMode);
-    bus.FilterIdHigh = get<uint32_t>(image, base + kFilterIdHigh);
-    bus.FilterIdLow = get<uint32_t>(image, base + kFilterIdLow);
-    bus.FilterMaskIdHigh = get<uint32_t>(image, base + kFilterMaskIdHigh);
-    bus.FilterMaskIdLow = get<uint32_t>(image, base + kFilterMaskIdLow);
-    return bus;
+    visit(kId, trigger.ID);
+    visit(kDlc, trigger.DLC);
+    visit(kIsExt, trigger.isExt);
+    visit(kStartBit, trigger.start_bit);
+    visit(kMsb, trigger.msb);
+    visit(kLsb, trigger.lsb);
+    visit(kSize, trigger.size);
+    visit(kIsSigned, trigger.is_signed);
+    visit(kIsLittleEndian, trigger.is_little_endian);
+    visit(kRawValue, trigger.rawValue);
+    visit(kMode, trigger.mode);
+    visit(kOperation, trigger.operation);
 }
 
-void putTrigger(ConfigImage &image, const SignalSTM32 &trigger)
+// Writes a field at its offset from `base`, in as many bytes as its type has.
+auto writerAt(ConfigImage &image, size_t base)
 {
-    const size_t base = kTriggerStart;
-    put(image, base + kId, trigger.ID);
-    put(image, base + kDlc, trigger.DLC);
-    put(image, base + kIsExt, trigger.isExt);
-    put(image, base + kStartBit, trigger.start_bit);
-    put(image, base + kMsb, trigger.msb);
-    put(image, base + kLsb, trigger.lsb);
-    put(image, base + kSize, trigger.size);
-    put(image, base + kIsSigned, trigger.is_signed);
-    put(image, base + kIsLittleEndian, trigger.is_little_endian);
-    put(image, base + kRawValue, trigger.rawValue);
-    put(image, base + kMode, trigger.mode);
-    put(image, base + kOperation, trigger.operation);
+    return [&image, base](size_t offset, auto value) { put(image, base + offset, value); };
 }
 
-SignalSTM32 getTrigger(const ConfigImage &image)
+// Reads a field from its offset from `base`, in as many bytes as its type has.
+auto readerAt(const ConfigImage &image, size_t base)
 {
-    const size_t base = kTriggerStart;
-    SignalSTM32 trigger;
-    trigger.ID = get<uint32_t>(image, base + kId);
-    trigger.DLC = get<uint8_t>(image, base + kDlc);
-    trigger.isExt = get<uint8_t>(image, base + kIsExt);
-    trigger.start_bit = get<uint8_t>(image, base + kStartBit);
-    trigger.msb = get<uint8_t>(image, base + kMsb);
-    trigger.lsb = get<uint8_t>(image, base + kLsb);
-    trigger.size = get<uint8_t>(image, base + kSize);
-    trigger.is_signed = get<uint8_t>(image, base + kIsSigned);
-    trigger.is_little_endian = get<uint8_t>(image, base + kIsLittleEndian);
-    trigger.rawValue = get<int64_t>(image, base + kRawValue);
-    trigger.mode = get<uint8_t>(image, base + kMode);
-    trigger.operation = get<uint8_t>(image, base + kOperation);
-    return trigger;
+    return [&image, base](size_t offset, auto &field) {
+        field = get<std::remove_reference_t<decltype(field)>>(image, base + offset);
+    };
 }
 
 } // namespace
@@ -101,18 +81,18 @@ SignalSTM32 getTrigger(const ConfigImage &image)
 ConfigImage serializeConfig(const Config &config)
 {
     ConfigImage image{}; // the reserved bytes stay zero
-    putBus(image, 0, config.conf[0]);
-    putBus(image, kBlockSize, config.conf[1]);
-    putTrigger(image, config.trigStm32);
+    eachBusField(config.conf[0], writerAt(image, 0));
+    eachBusField(config.conf[1], writerAt(image, kBlockSize));
+    eachTriggerField(config.trigStm32, writerAt(image, kTriggerStart));
     return image;
 }
 
 Config deserializeConfig(const ConfigImage &image)
 {
     Config config;
-    config.conf[0] = getBus(image, 0);
-    config.conf[1] = getBus(image, kBlockSize);
-    config.trigStm32 = getTrigger(image);
+    eachBusField(config.conf[0], readerAt(image, 0));
+    eachBusField(config.conf[1], readerAt(image, kBlockSize));
+    eachTriggerField(config.trigStm32, readerAt(image, kTriggerStart));
     return config;
 }
 
