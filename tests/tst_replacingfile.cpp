@@ -1,4 +1,5 @@
 #include "files/replacingfile.h"
+#include "files/temporaryname.h"
 #include "filesizelimit.h"
 #include "testfiles.h"
 
@@ -28,6 +29,8 @@ private slots:
     void folderRemovedBeforeCommit();
     void readOnlyFileIsRefused();
     void killedWhileWritingLeavesNothing();
+    void signalRemovesTemporaries_data();
+    void signalRemovesTemporaries();
 };
 
 namespace {
@@ -222,6 +225,46 @@ void ReplacingFileTest::killedWhileWritingLeavesNothing()
     QVERIFY(WIFSIGNALED(status));
     QCOMPARE(filesIn(dir.path()), QStringList{"earlier.csv"});
     QCOMPARE(contentOf(dir.filePath("earlier.csv")), kEarlier);
+}
+
+void ReplacingFileTest::signalRemovesTemporaries_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("Ctrl-C") << SIGINT;
+    QTest::newRow("kill") << SIGTERM;
+    QTest::newRow("a closed terminal") << SIGHUP;
+    QTest::newRow("a closed pipe") << SIGPIPE;
+}
+
+// Where files have hidden names while they are written, a signal removes the names still held,
+// leaves what was let go, and still ends the program with its own status.
+void ReplacingFileTest::signalRemovesTemporaries()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir dir;
+    const QStringList names = {".quorvane-held1", ".quorvane-held2", ".quorvane-let-go", "kept"};
+    for (const QString &name : names)
+        QVERIFY(writeFile(dir.filePath(name), kEarlier));
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::signal(signalNumber, SIG_DFL);
+        removeTemporariesOnSignals();
+        const TemporaryName first(nativePath(dir.filePath(names[0])));
+        TemporaryName second(nativePath(dir.filePath(names[2])));
+        TemporaryName moved = std::move(second);
+        {
+            const TemporaryName letGo(nativePath(dir.filePath(names[2])));
+        }
+        moved = TemporaryName(nativePath(dir.filePath(names[1])));
+        ::raise(signalNumber);
+        ::_exit(1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(WTERMSIG(status), signalNumber);
+    QCOMPARE(filesIn(dir.path()), (QStringList{".quorvane-let-go", "kept"}));
 }
 
 QTEST_APPLESS_MAIN(ReplacingFileTest)

@@ -4,6 +4,7 @@
 #include "conversion/decoderinputs.h"
 #include "corestrings.h"
 #include "files/inputfile.h"
+#include "files/temporaryname.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,6 +39,14 @@ std::shared_ptr<const int> unnamedTemporary()
     return nullptr;
 }
 
+// A temporary file with a name, removed with the last copy of the input, or by a signal that stops
+// the program first. The file goes before its name is let go.
+struct NamedTemporary
+{
+    TemporaryName guard;
+    QTemporaryFile file;
+};
+
 // The temporary file is made in the system's folder for them, never beside the user's files.
 LogInput importedLogInput(const QString &path, LogTextFormat format)
 {
@@ -46,11 +55,13 @@ LogInput importedLogInput(const QString &path, LogTextFormat format)
         input.readPath = "/proc/self/fd/" + std::to_string(*unnamed);
         input.temporary = unnamed;
     } else {
-        auto named = std::make_shared<QTemporaryFile>(QDir::tempPath() + "/quorvane-XXXXXX.qvl");
-        if (!named->open())
+        auto named = std::make_shared<NamedTemporary>();
+        named->file.setFileTemplate(QDir::tempPath() + "/quorvane-XXXXXX.qvl");
+        if (!named->file.open())
             return refused("cannot make a temporary file in " + QDir::tempPath());
-        named->close(); // the import replaces it; its name stays ours until it is removed
-        input.readPath = nativePath(named->fileName());
+        named->file.close(); // the import replaces it; its name stays ours until it is removed
+        input.readPath = nativePath(named->file.fileName());
+        named->guard = TemporaryName(input.readPath);
         input.temporary = named;
     }
     const LogTextSummary summary = importLogText(nativePath(path), format, {}, input.readPath);

@@ -1,4 +1,5 @@
 #include "commandline.h"
+#include "files/temporaryname.h"
 #include "plotcommand.h"
 
 #include <QGuiApplication>
@@ -24,6 +25,7 @@ int main(int argc, char **argv)
     // Starting the platform warns of things a program that only draws into files does not use,
     // such as a missing XDG_RUNTIME_DIR; they would read as the command's own messages.
     const QtMessageHandler previous = qInstallMessageHandler(dropWarnings);
+    removeTemporariesOnSignals();
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(previous);
     QCoreApplication::setApplicationName(kProgramName);

@@ -1,3 +1,4 @@
+#include "files/temporaryname.h"
 #include "viewercommandline.h"
 
 #include <QApplication>
@@ -34,6 +35,7 @@ int main(int argc, char **argv)
             qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(dropWarnings);
     }
+    removeTemporariesOnSignals();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("Quorvane");
     QCoreApplication::setApplicationName("quorvane-view");

@@ -119,7 +119,10 @@ bool ReplacingFile::openSuccessor(const std::string &finalPath)
         return descriptor >= 0;
     });
     mode = Mode::Hidden;
-    return descriptor >= 0;
+    if (descriptor < 0)
+        return false;
+    temporaryGuard = TemporaryName(temporary);
+    return true;
 }
 
 bool ReplacingFile::openInPlace(const std::string &path)
@@ -168,6 +171,7 @@ bool ReplacingFile::commit()
         return false;
     }
     closeDescriptor();
+    temporaryGuard = TemporaryName();
     return true;
 }
 
@@ -197,6 +201,7 @@ bool ReplacingFile::linkUnnamed()
     const std::string hidden = freshName(folderOf(target), link);
     if (hidden.empty())
         return false;
+    const TemporaryName guard(hidden);
     if (::rename(hidden.c_str(), target.c_str()) == 0)
         return true;
     ::unlink(hidden.c_str());
@@ -210,4 +215,5 @@ void ReplacingFile::discard()
     closeDescriptor();
     if (mode == Mode::Hidden)
         ::unlink(temporary.c_str());
+    temporaryGuard = TemporaryName();
 }

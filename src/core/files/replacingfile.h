@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/temporaryname.h"
+
 #include <cstddef>
 #include <string>
 
@@ -10,11 +12,11 @@
 // takes the name only at commit, in one step: readers and other runs see the earlier file or the
 // whole new one, never a part. Where the system allows it (Linux), that file has no name at all
 // while it is written, so a run killed at any moment leaves nothing behind; elsewhere it has a
-// short hidden name of its own, removed when the writing fails. A file with several hard links
-// is replaced under the name given: the other names keep the earlier content, which a failed
-// write must never cost either. The successor gets the old file's permissions and, where allowed,
-// its owner. Only what is not a regular file (a device such as /dev/null, a pipe) is written in
-// place: a device must never be renamed over or removed.
+// short hidden name of its own, removed when the writing fails or a signal stops the program. A
+// file with several hard links is replaced under the name given: the other names keep the earlier
+// content, which a failed write must never cost either. The successor gets the old file's
+// permissions and, where allowed, its owner. Only what is not a regular file (a device such as
+// /dev/null, a pipe) is written in place: a device must never be renamed over or removed.
 class ReplacingFile
 {
 public:
@@ -51,6 +53,7 @@ private:
 
     int descriptor = -1;
     Mode mode = Mode::InPlace;
-    std::string target;    // the path written, or the name the successor takes
-    std::string temporary; // in Mode::Hidden
+    std::string target;           // the path written, or the name the successor takes
+    std::string temporary;        // in Mode::Hidden
+    TemporaryName temporaryGuard; // removes `temporary` if a signal stops the program
 };
