@@ -142,7 +142,8 @@ struct Stretch
     bool readFailed = false; // reading failed, or the file ended before the stretch did
 };
 
-constexpr size_t kBatchRecords = 65536; // 1 MiB: the fewer reads, the less the kernel spends per byte
+// 1 MiB at a time: the fewer reads, the less the kernel spends per byte.
+constexpr size_t kBatchRecords = 65536;
 
 // Counts records of a stretch whose span already holds its first record. The loop works on
 // copies in locals, which the compiler keeps in registers rather than reloading them after every
