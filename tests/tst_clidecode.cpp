@@ -36,6 +36,7 @@ private slots:
     void chosenSignals();
     void refusedRuns_data();
     void refusedRuns();
+    void batch_data();
     void batch();
     void info_data();
     void info();
@@ -276,14 +277,27 @@ void CliDecodeTest::refusedRuns()
     QVERIFY(!QFile::exists(path("nowhere")));
 }
 
+void CliDecodeTest::batch_data()
+{
+    QTest::addColumn<QString>("jobs");
+    QTest::newRow("one at a time") << "1";
+    QTest::newRow("two at a time") << "2";
+    QTest::newRow("more jobs than logs") << "5";
+}
+
+// Whatever the number of jobs, each log gets its own whole table and a bad one fails the batch.
 void CliDecodeTest::batch()
 {
+    QFETCH(QString, jobs);
+    QDir(path("batch")).removeRecursively();
     QVERIFY(QDir(dir.path()).mkpath("logs"));
+    QFile::remove(path("logs/first.qvl"));
+    QFile::remove(path("logs/second.qvl"));
     QVERIFY(QFile::copy(path("run.qvl"), path("logs/first.qvl")));
     QVERIFY(QFile::copy(path("run.qvl"), path("logs/second.qvl")));
     // A log that passes the checks but cannot be read when its turn comes.
     QVERIFY(QDir(dir.path()).mkpath("logs/folder.qvl"));
-    const CliRun run = runCli({"decode", "--candb", path("db.json"), "--freq", "10", "--jobs", "2",
+    const CliRun run = runCli({"decode", "--candb", path("db.json"), "--freq", "10", "--jobs", jobs,
                                "--out-dir", path("batch/week"), path("logs/first.qvl"),
                                path("logs/folder.qvl"), path("logs/second.qvl")});
     QCOMPARE(run.status, 1);

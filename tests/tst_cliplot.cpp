@@ -33,6 +33,8 @@ private slots:
     void refusedRuns_data();
     void refusedRuns();
     void earlierImageKeptOnFailure();
+    void missingSiblingProgram_data();
+    void missingSiblingProgram();
 };
 
 namespace {
@@ -304,6 +306,37 @@ void CliPlotTest::earlierImageKeptOnFailure()
     run = runCli({"plot", "table.csv", "-o", "kept.png"}, dir.path());
     QCOMPARE(run.status, 0);
     QVERIFY(readFile(path("kept.png")).startsWith("\x89PNG"));
+}
+
+void CliPlotTest::missingSiblingProgram_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("sibling");
+    QTest::newRow("plot") << QStringList{"plot", "table.csv", "-o", "out.png"}
+                          << "quorvane-cli-plot";
+    QTest::newRow("view") << QStringList{"view", "table.csv"} << "quorvane-view";
+}
+
+// Installed without the program a command hands over to, the command line says which one is
+// missing and fails.
+void CliPlotTest::missingSiblingProgram()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, sibling);
+    QVERIFY(QDir(dir.path()).mkpath("alone"));
+    const QString alone = path("alone/quorvane-cli");
+    QFile::remove(alone);
+    QVERIFY(QFile::copy(QUORVANE_CLI_PATH, alone));
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(alone, arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 1);
+    // The system's reason follows, in the user's language.
+    const QByteArray error = process.readAllStandardError();
+    QVERIFY2(error.startsWith("quorvane-cli: " + path("alone/" + sibling).toUtf8() +
+                              ": cannot start it: "),
+             error.constData());
 }
 
 QTEST_MAIN(CliPlotTest)
