@@ -250,13 +250,10 @@ void ReplacingFileTest::signalRemovesTemporaries()
     if (child == 0) {
         ::signal(signalNumber, SIG_DFL);
         removeTemporariesOnSignals();
-        const TemporaryName first(nativePath(dir.filePath(names[0])));
-        TemporaryName second(nativePath(dir.filePath(names[2])));
-        TemporaryName moved = std::move(second);
-        {
-            const TemporaryName letGo(nativePath(dir.filePath(names[2])));
-        }
-        moved = TemporaryName(nativePath(dir.filePath(names[1])));
+        const TemporaryName held(nativePath(dir.filePath(names[0])));
+        TemporaryName handedOver(nativePath(dir.filePath(names[1])));
+        TemporaryName replaced(nativePath(dir.filePath(names[2])));
+        replaced = std::move(handedOver); // lets its own name go, holds the other
         ::raise(signalNumber);
         ::_exit(1);
     }
