@@ -5,13 +5,12 @@
 #include "corestrings.h"
 #include "database/decodeplan.h"
 #include "databaseinput.h"
+#include "files/inputfile.h"
 #include "log/logsummary.h"
 #include "loginput.h"
 #include "text/numbertext.h"
 
 #include <nlohmann/json.hpp>
-
-#include <sys/stat.h>
 
 #include <optional>
 
@@ -197,9 +196,10 @@ std::optional<LogSummary> summarize(const QString &path)
         return std::nullopt;
     }
     // The size is the file's the user gave, not the imported log's.
-    struct stat given;
-    if (input.temporary && ::stat(nativePath(path).c_str(), &given) == 0)
-        summary->fileSize = uint64_t(given.st_size);
+    if (input.temporary) {
+        if (const std::optional<PathStatus> given = pathStatus(nativePath(path)))
+            summary->fileSize = uint64_t(given->size);
+    }
     return summary;
 }
 

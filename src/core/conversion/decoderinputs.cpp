@@ -2,7 +2,7 @@
 
 #include "text/numbertext.h"
 
-#include <sys/stat.h>
+#include "files/inputfile.h"
 
 FrequencyCheck checkFrequency(const std::string &text)
 {
@@ -23,8 +23,7 @@ bool isLogFileName(const std::string &path)
 
 bool isLogFilePath(const std::string &path)
 {
-    struct stat info;
-    return isLogFileName(path) && stat(path.c_str(), &info) == 0;
+    return isLogFileName(path) && pathStatus(path).has_value();
 }
 
 std::string conversionOutcomeText(ConversionOutcome outcome)

@@ -29,7 +29,6 @@ public:
         }
         return !stop;
     }
-    bool stopped() const { return stop; }
 
 private:
     const Progress &progress;
