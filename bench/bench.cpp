@@ -71,13 +71,6 @@ struct Result
     double timesRead() const { return engine / read; }
 };
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 bool wanted(const Options &options, const std::string &name)
 {
     return options.only.empty() || options.only.count(name) > 0;

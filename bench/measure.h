@@ -1,11 +1,17 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 // The floors a conversion is held against, and a way to run one conversion in a process of its
 // own so that its peak memory is its own.
+
+// Seconds from `start` until now.
+double secondsSince(std::chrono::steady_clock::time_point start);
+// The middle value; the mean of the two middle ones for an even count.
+double median(std::vector<double> values);
 
 // Seconds to read the whole file in large blocks.
 double readFloorSeconds(const std::string &path);

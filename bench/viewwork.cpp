@@ -27,17 +27,6 @@ constexpr double kFramesAtDeepestLevel = 3;
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // The busiest messages' first signals, one per message: the ones with the most frames to
 // extract and reduce, and none sharing its times with another.
 std::vector<SignalChoice> busiestSignals(const Candb &candb, const LogSummary &summary)

@@ -14,21 +14,7 @@ template <typename Reached> uint64_t firstMicros(double estimateSeconds, Reached
 {
     const double estimate = estimateSeconds * 1e6;
     const uint64_t guess = estimate > 0 ? uint64_t(std::min(estimate, double(kLatestMicros))) : 0;
-    uint64_t low = 0;
-    uint64_t high = kLatestMicros;
-    for (uint64_t distance = 2;; distance *= 2) {
-        low = guess > distance ? guess - distance : 0;
-        high = std::min(kLatestMicros, guess + distance);
-        if ((low == 0 || !reached(low)) && (high == kLatestMicros || reached(high)))
-            break;
-    }
-    if (reached(low))
-        return low;
-    while (high - low > 1) {
-        const uint64_t middle = low + (high - low) / 2;
-        (reached(middle) ? high : low) = middle;
-    }
-    return high;
+    return firstIndex<uint64_t>(0, kLatestMicros, guess, reached);
 }
 
 // The first time that counts as later than `seconds`, and the first that counts as at or after it.

@@ -10,39 +10,6 @@
 #include <cmath>
 #include <numeric>
 
-namespace {
-
-// The first index in [begin, end) at which `reached` holds, `reached` being false up to some
-// index and true from there on; `end` when it never holds. Searched outwards from `guess`, in
-// steps that double, then by halving: a good guess costs a couple of looks at entries that lie
-// side by side in memory.
-template <typename Reached>
-size_t firstIndex(size_t begin, size_t end, size_t guess, Reached reached)
-{
-    size_t low = std::clamp(guess, begin, end);
-    size_t high = low;
-    for (size_t step = 1;; step *= 2) {
-        const bool lowFound = low == begin || !reached(low - 1);
-        const bool highFound = high == end || reached(high);
-        if (lowFound && highFound)
-            break;
-        if (!lowFound)
-            low = low - begin > step ? low - step : begin;
-        if (!highFound)
-            high = end - high > step ? high + step : end;
-    }
-    while (low < high) {
-        const size_t middle = low + (high - low) / 2;
-        if (reached(middle))
-            high = middle;
-        else
-            low = middle + 1;
-    }
-    return low;
-}
-
-} // namespace
-
 // Within the run of entries that share the high bits of `micros`, the low bits decide alone.
 size_t SeriesTimes::firstAtOrAfter(uint64_t micros, size_t begin, size_t end, size_t guess) const
 {
@@ -171,18 +138,22 @@ private:
         SignalSeries *series = nullptr;
     };
 
-    // Frames of one time keep their order in the file.
+    // Frames of one time keep their order in the file. The times are unpacked once: the sort
+    // would otherwise look up each one's high bits at every comparison.
     void sortByTime(Group &group)
     {
         const SeriesTimes &times = *group.times;
-        std::vector<size_t> order(times.size());
+        std::vector<uint64_t> micros(times.size());
+        for (size_t i = 0; i < micros.size(); ++i)
+            micros[i] = times[i];
+        std::vector<size_t> order(micros.size());
         std::iota(order.begin(), order.end(), size_t(0));
         std::stable_sort(order.begin(), order.end(),
-                         [&times](size_t a, size_t b) { return times[a] < times[b]; });
+                         [&micros](size_t a, size_t b) { return micros[a] < micros[b]; });
         auto sorted = std::make_shared<SeriesTimes>();
         sorted->reserve(order.size());
         for (size_t entry : order)
-            sorted->push_back(times[entry]);
+            sorted->push_back(micros[entry]);
         group.times = sorted;
         for (uint32_t step = group.firstStep; step != group.endStep; ++step) {
             std::vector<double> &values = steps[step].series->values;

@@ -15,6 +15,35 @@
 // message (a log) or per row (a table), kept for plotting and reading out. However long the
 // log, only the chosen signals' frames are kept: 4 bytes of time and 8 of value each.
 
+// The first index in [begin, end) at which `reached` holds, `reached` being false up to some
+// index and true from there on; `end` when it never holds. Searched outwards from `guess`, in
+// steps that double, then by halving: a good guess costs a couple of looks at entries that lie
+// side by side in memory.
+template <typename Index, typename Reached>
+Index firstIndex(Index begin, Index end, Index guess, Reached reached)
+{
+    Index low = std::clamp(guess, begin, end);
+    Index high = low;
+    for (Index step = 1;; step *= 2) {
+        const bool lowFound = low == begin || !reached(low - 1);
+        const bool highFound = high == end || reached(high);
+        if (lowFound && highFound)
+            break;
+        if (!lowFound)
+            low = low - begin > step ? low - step : begin;
+        if (!highFound)
+            high = end - high > step ? high + step : end;
+    }
+    while (low < high) {
+        const Index middle = low + (high - low) / 2;
+        if (reached(middle))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
 // Microseconds, 4 bytes each: the low 32 bits of every time, and the few places where the high
 // bits change (once in 71.6 minutes, where the logger's stamps wrap). A series keeps them in
 // ascending order.
@@ -22,7 +51,6 @@ class SeriesTimes
 {
 public:
     size_t size() const { return low.size(); }
-    bool empty() const { return low.empty(); }
     uint64_t operator[](size_t index) const
     {
         const auto after =
@@ -30,8 +58,6 @@ public:
                              [](size_t at, const High &high) { return at < high.first; });
         return uint64_t(after[-1].high) << 32 | low[index];
     }
-    uint64_t front() const { return (*this)[0]; }
-    uint64_t back() const { return (*this)[size() - 1]; }
 
     void push_back(uint64_t micros)
     {

@@ -2,7 +2,6 @@
 
 #include "files/inputfile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
