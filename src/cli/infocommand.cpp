@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "conversion/decoderinputs.h"
+#include "conversion/fixedtext.h"
 #include "corestrings.h"
 #include "database/decodeplan.h"
 #include "databaseinput.h"
@@ -57,19 +58,9 @@ private:
 };
 
 // Microseconds as seconds with six decimals, exactly.
-QString seconds(uint64_t micros)
-{
-    return QString("%1.%2").arg(micros / 1000000).arg(micros % 1000000, 6, 10, QChar('0'));
-}
-
 bool isExtended(uint32_t id)
 {
     return id & kExtendedIdFlag;
-}
-
-std::string hexId(uint32_t id)
-{
-    return hexIdentifier(id & ~kExtendedIdFlag, isExtended(id));
 }
 
 // Frames per second over the whole log; nothing for a log without a duration.
@@ -114,9 +105,9 @@ QString factsText(const QString &path, const LogSummary &summary)
         {"records", QString::number(summary.records)},
         {"partial record", partial},
         {"blank tail", blankTail},
-        {"first time", any ? seconds(summary.firstTime) + " s" : "-"},
-        {"last time", any ? seconds(summary.lastTime) + " s" : "-"},
-        {"duration", any ? seconds(summary.duration()) + " s" : "-"},
+        {"first time", any ? qtText(microsText(summary.firstTime)) + " s" : "-"},
+        {"last time", any ? qtText(microsText(summary.lastTime)) + " s" : "-"},
+        {"duration", any ? qtText(microsText(summary.duration())) + " s" : "-"},
         {"wraps", QString::number(summary.wraps)},
         {"out of order", QString::number(summary.outOfOrder)},
         {"identifiers", QString::number(summary.identifiers.size())},
@@ -132,7 +123,7 @@ QString identifiersText(const LogSummary &summary, const Descriptions &descripti
                      << "signals";
     for (const LogSummary::Identifier &identifier : summary.identifiers) {
         const std::optional<double> rate = meanRate(identifier.frames, summary);
-        QStringList row = {qtText(hexId(identifier.id)),
+        QStringList row = {qtText(hexMailboxId(identifier.id)),
                            isExtended(identifier.id) ? "extended" : "standard",
                            QString::number(identifier.frames),
                            rate ? QString::number(*rate, 'f', 2) : QString("-")};
@@ -153,7 +144,7 @@ json identifiersJson(const LogSummary &summary, const Descriptions &descriptions
     for (const LogSummary::Identifier &identifier : summary.identifiers) {
         json entry = {{"id", identifier.id & ~kExtendedIdFlag},
                       {"extended", isExtended(identifier.id)},
-                      {"hex", hexId(identifier.id)},
+                      {"hex", hexMailboxId(identifier.id)},
                       {"frames", identifier.frames}};
         const std::optional<double> rate = meanRate(identifier.frames, summary);
         entry["rateHz"] = rate ? json(*rate) : json(nullptr);

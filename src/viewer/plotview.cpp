@@ -1,5 +1,7 @@
 #include "plotview.h"
 
+#include "conversion/fixedtext.h"
+#include "corestrings.h"
 #include "signaltree.h"
 
 #include <QContextMenuEvent>
@@ -33,12 +35,6 @@ QFont readoutFont(bool bold = false)
     return font;
 }
 
-// Microseconds as seconds with all six decimals: the frame's own time, not a rounded double.
-QString microsText(uint64_t micros)
-{
-    return QString("%1.%2").arg(micros / 1000000).arg(micros % 1000000, 6, 10, QChar('0'));
-}
-
 // A frame's value: whole numbers in all their digits, others to 15 significant digits, which a
 // double always holds, so that 0.1 * -14 reads -1.4 and not -1.4000000000000001.
 QString valueText(double value)
@@ -55,7 +51,7 @@ QString readingText(const CursorReading &reading)
     if (!reading.unit.isEmpty())
         value += ' ' + reading.unit;
     return QString("%1: %2   (frame at %3 s)")
-        .arg(reading.name, value, microsText(reading.sample->micros));
+        .arg(reading.name, value, qtText(microsText(reading.sample->micros)));
 }
 
 } // namespace

@@ -1,9 +1,5 @@
 #include "signalcatalog.h"
 
-#include "corestrings.h"
-#include "log/logfile.h"
-#include "text/numbertext.h"
-
 namespace {
 
 template <typename Test> const CatalogSignal *findSignal(const SignalCatalog &catalog, Test test)
@@ -31,10 +27,4 @@ std::optional<size_t> SignalCatalog::indexOf(const QString &name) const
     const CatalogSignal *found =
         findSignal(*this, [&name](const CatalogSignal &signal) { return signal.name == name; });
     return found ? std::optional<size_t>(found->index) : std::nullopt;
-}
-
-QString identifierText(uint32_t id)
-{
-    const bool extended = (id & kExtendedIdFlag) != 0;
-    return qtText(hexIdentifier(id & ~kExtendedIdFlag, extended));
 }

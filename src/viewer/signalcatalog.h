@@ -35,6 +35,3 @@ struct SignalCatalog
     // The first signal of that name.
     std::optional<size_t> indexOf(const QString &name) const;
 };
-
-// An identifier as the user knows it: 0x0C0 for a standard one, 0x18FF1234 for an extended one.
-QString identifierText(uint32_t id);

@@ -1,5 +1,8 @@
 #include "signaltree.h"
 
+#include "corestrings.h"
+#include "log/logfile.h"
+
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
@@ -67,8 +70,8 @@ QTreeWidgetItem *signalItem(const CatalogSignal &signal)
 
 QTreeWidgetItem *messageItem(const CatalogMessage &message)
 {
-    const QString name = message.name.isEmpty() ? identifierText(message.id) : message.name;
-    auto *item = new QTreeWidgetItem({name, QString(), identifierText(message.id),
+    const QString name = message.name.isEmpty() ? qtText(hexMailboxId(message.id)) : message.name;
+    auto *item = new QTreeWidgetItem({name, QString(), qtText(hexMailboxId(message.id)),
                                       QString::number(message.frames),
                                       QString::number(message.rate, 'f', 1)});
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);

@@ -144,3 +144,9 @@ char *formatFixed(char *out, double value)
     micros = carry ? 0 : micros;
     return writeFixed(out, negative, whole, uint32_t(micros));
 }
+
+std::string microsText(uint64_t micros)
+{
+    char text[32];
+    return std::string(text, formatMicros(text, micros));
+}

@@ -43,9 +43,12 @@ bool isDbcPath(const std::string &path)
 
 DatabaseFile readCandbFile(const std::string &path)
 {
+    // The window's words alone for a path that names no file or lacks ".json"; the name is looked
+    // at first, so that a log given by mistake is not read whole.
+    if (path.find(".json") == std::string::npos)
+        return refused({});
     InputBytes input = readInputFile(path);
-    // The window's words alone for a path that names no file or lacks ".json".
-    if (input.problem == kNoSuchFile || path.find(".json") == std::string::npos)
+    if (input.problem == kNoSuchFile)
         return refused({});
     if (!input.problem.empty())
         return refused(input.problem);

@@ -7,14 +7,9 @@
 
 namespace {
 
-std::string hexId(uint32_t id)
-{
-    return hexIdentifier(id & ~kExtendedIdFlag, id & kExtendedIdFlag);
-}
-
 std::string placeWithId(const CandbMessage &message)
 {
-    return message.place + " (id " + hexId(message.id) + ")";
+    return message.place + " (id " + hexMailboxId(message.id) + ")";
 }
 
 } // namespace
@@ -28,7 +23,7 @@ std::vector<std::string> duplicateDefinitions(const Candb &candb)
         const auto [first, isFirst] = decoding.emplace(message.id, &message);
         if (!isFirst) {
             const CandbMessage &decoder = *first->second;
-            lines.push_back("identifier " + hexId(message.id) + " is in " + decoder.place +
+            lines.push_back("identifier " + hexMailboxId(message.id) + " is in " + decoder.place +
                             " and " + message.place + ": " + decoder.place +
                             " decodes its frames, " + message.place + " is ignored");
             continue;

@@ -1,6 +1,7 @@
 #include "log/logfile.h"
 
 #include "files/inputfile.h"
+#include "text/numbertext.h"
 
 #include <unistd.h>
 
@@ -184,4 +185,9 @@ bool writeLogFile(const std::string &path, const std::vector<LogFrame> &frames)
             return false; // the writer's destructor gives the file up
     }
     return writer.commit();
+}
+
+std::string hexMailboxId(uint32_t id)
+{
+    return hexIdentifier(id & ~kExtendedIdFlag, (id & kExtendedIdFlag) != 0);
 }

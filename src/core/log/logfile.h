@@ -51,6 +51,9 @@ inline uint8_t mailboxDataByte(const CAN_FIFOMailBox_TypeDef &box, int index)
 CAN_FIFOMailBox_TypeDef readMailbox(const uint8_t *record);
 Log decodeMailbox(const CAN_FIFOMailBox_TypeDef &box);
 
+// An identifier as mailboxId gives it, in hexadecimal: 0x123, or 0x18FEF100 when extended.
+std::string hexMailboxId(uint32_t id);
+
 // The frame identifier of a record, as decodeMailbox gives it in Log::ID.
 inline uint32_t mailboxId(const CAN_FIFOMailBox_TypeDef &box)
 {
