@@ -4,10 +4,9 @@
 #include "corestrings.h"
 #include "database/databasefile.h"
 #include "files/inputfile.h"
+#include "importedlog.h"
 #include "log/logtextfiles.h"
 #include "plot/tablereader.h"
-
-#include <QDir>
 
 #include <unordered_map>
 
@@ -92,17 +91,16 @@ void listMessages(const DatabaseFile &database, OpenedFile &file)
 // files. Gives the problem, or empty.
 QString importLog(const QString &path, LogTextFormat format, OpenedFile &file)
 {
-    auto temporary = std::make_shared<QTemporaryFile>(QDir::tempPath() + "/quorvane-XXXXXX.qvl");
-    if (!temporary->open())
-        return "cannot make a temporary file in " + QDir::tempPath();
-    temporary->close(); // the import replaces it; its name stays ours until it is removed
-    file.readPath = nativePath(temporary->fileName());
-    const LogTextSummary summary = importLogText(nativePath(path), format, {}, file.readPath);
+    ImportedLog imported = importToTemporaryLog(path, format);
+    if (!imported.problem.isEmpty())
+        return imported.problem;
+    const LogTextSummary &summary = imported.summary;
     if (summary.outcome != ConversionOutcome::Finished)
         return qtText(conversionOutcomeText(summary.outcome) + ' ' + summary.problem);
     if (summary.skipped.total() > 0)
         file.warnings << path + ": " + qtText(skippedText(summary.skipped));
-    file.imported = std::move(temporary);
+    file.readPath = std::move(imported.readPath);
+    file.imported = std::move(imported.temporary);
     return {};
 }
 

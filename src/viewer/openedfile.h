@@ -10,7 +10,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <QTemporaryFile>
 
 #include <memory>
 #include <optional>
@@ -24,7 +23,7 @@ struct OpenedFile
     OpenRequest request;
     std::string readPath; // the .qvl or .csv read, in the file system's encoding
     // A candump or ASC log is read from a .qvl made of it in the system's temporary folder.
-    std::shared_ptr<QTemporaryFile> imported;
+    std::shared_ptr<const void> imported;
     std::optional<Candb> candb;        // a log's
     std::vector<SignalChoice> choices; // a log's signals by catalog index
     std::optional<LogSummary> summary; // a log's
