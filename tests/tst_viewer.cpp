@@ -417,7 +417,7 @@ void ViewerTest::closingStopsThePass()
         BackgroundTask task;
         QSignalSpy finished(&task, &BackgroundTask::finished);
         std::atomic<bool> stoppedByProgress = false;
-        task.start([&](const BackgroundTask::Progress &progress) {
+        task.start([&](const Progress &progress) {
             while (progress(1, 2))
                 QThread::msleep(1);
             stoppedByProgress = true;

@@ -1,20 +1,9 @@
 #include "commandline.h"
 #include "files/temporaryname.h"
 #include "plotcommand.h"
+#include "plotpainter.h"
 
 #include <QGuiApplication>
-
-#include <cstdio>
-
-namespace {
-
-void dropWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
-} // namespace
 
 // quorvane-cli-plot: the plot command of quorvane-cli, which starts it. On the "offscreen"
 // platform a QGuiApplication needs no display.
@@ -24,7 +13,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Starting the platform warns of things a program that only draws into files does not use,
     // such as a missing XDG_RUNTIME_DIR; they would read as the command's own messages.
-    const QtMessageHandler previous = qInstallMessageHandler(dropWarnings);
+    const QtMessageHandler previous = qInstallMessageHandler(dropPlatformWarnings);
     removeTemporariesOnSignals();
     QGuiApplication app(argc, argv);
     qInstallMessageHandler(previous);

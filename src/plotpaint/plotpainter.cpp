@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -33,14 +34,6 @@ const QColor kNoteColor(0x70, 0x70, 0x70);
 const QColor kLineColors[] = {{0x1f, 0x77, 0xb4}, {0xd6, 0x27, 0x28}, {0x2c, 0xa0, 0x2c},
                               {0x94, 0x67, 0xbd}, {0xff, 0x7f, 0x0e}, {0x8c, 0x56, 0x4b},
                               {0xe3, 0x77, 0xc2}, {0x17, 0xbe, 0xcf}};
-
-QFont textFont(int pixels, bool bold = false)
-{
-    QFont font("DejaVu Sans");
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 // Where `value` lies from `low` (0) to `high` (1). In halves, so that the span between two
 // finite values never overflows, even from -1e308 to 1e308.
@@ -411,4 +404,18 @@ QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const
 QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot)
 {
     return renderSvg(layout, tablePicture(caption, plot));
+}
+
+QFont textFont(int pixels, bool bold)
+{
+    QFont font("DejaVu Sans");
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+void dropPlatformWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
 }

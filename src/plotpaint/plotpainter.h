@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QFont>
 #include <QRectF>
 #include <QSize>
 #include <QString>
@@ -87,3 +88,12 @@ QByteArray renderSvg(const PlotLayout &layout, const PlotPicture &picture);
 // A table's plot: one signal in each band.
 QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);
 QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);
+
+// The pictures' typeface at `pixels` high, for the viewer's own texts too.
+QFont textFont(int pixels, bool bold = false);
+
+// A message handler for programs that draw without a display: passes on only what is worse than
+// a warning, so that a script reads the program's own messages, not the platform's notes such as
+// a missing XDG_RUNTIME_DIR.
+void dropPlatformWarnings(QtMsgType type, const QMessageLogContext &context,
+                          const QString &message);

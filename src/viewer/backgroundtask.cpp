@@ -2,11 +2,10 @@
 
 #include <QtConcurrent/QtConcurrentRun>
 
-BackgroundTask::BackgroundTask(QObject *parent)
-    : QObject(parent), stopped(std::make_shared<std::atomic<bool>>(false))
+BackgroundTask::BackgroundTask(QObject *parent) : QObject(parent)
 {
     connect(&watcher, &QFutureWatcher<void>::finished, this, [this] {
-        if (!*stopped)
+        if (!stopped)
             Q_EMIT finished();
     });
 }
@@ -19,9 +18,8 @@ BackgroundTask::~BackgroundTask()
 
 void BackgroundTask::start(Work work)
 {
-    const std::shared_ptr<std::atomic<bool>> stop = stopped;
-    const Progress progress = [this, stop](uint64_t done, uint64_t total) {
-        if (*stop)
+    const Progress progress = [this](uint64_t done, uint64_t total) {
+        if (stopped)
             return false;
         report(done, total);
         return true;
@@ -31,7 +29,7 @@ void BackgroundTask::start(Work work)
 
 void BackgroundTask::cancel()
 {
-    *stopped = true;
+    stopped = true;
 }
 
 // Called on the pass's thread: only a change of the whole percentage is handed to the window.

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "files/progress.h"
+
 #include <QFutureWatcher>
 #include <QObject>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 // One pass over a file on a thread of the pool, so that the window answers while it runs. The
 // pass reports its progress through a callback that also tells it to stop once the task has been
@@ -16,8 +17,6 @@ class BackgroundTask : public QObject
     Q_OBJECT
 
 public:
-    // Bytes done of bytes in all; false asks the pass to stop.
-    using Progress = std::function<bool(uint64_t done, uint64_t total)>;
     using Work = std::function<void(const Progress &)>;
 
     explicit BackgroundTask(QObject *parent = nullptr);
@@ -38,6 +37,6 @@ private:
     void report(uint64_t done, uint64_t total);
 
     QFutureWatcher<void> watcher;
-    std::shared_ptr<std::atomic<bool>> stopped;
+    std::atomic<bool> stopped{false}; // the destructor waits for the pass, so it outlives it
     std::atomic<int> lastPercent{-1};
 };

@@ -1,4 +1,5 @@
 #include "files/temporaryname.h"
+#include "plotpainter.h"
 #include "viewercommandline.h"
 
 #include <QApplication>
@@ -7,14 +8,6 @@
 #include <cstring>
 
 namespace {
-
-// A script reads only the program's own messages on standard error, not the platform's notes
-// such as a missing XDG_RUNTIME_DIR.
-void dropWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
 
 bool grabbing(int argc, char **argv)
 {
@@ -33,7 +26,7 @@ int main(int argc, char **argv)
     if (grabbing(argc, argv)) {
         if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(dropWarnings);
+        qInstallMessageHandler(dropPlatformWarnings);
     }
     removeTemporariesOnSignals();
     QApplication app(argc, argv);

@@ -126,7 +126,7 @@ OpenOutcome openLog(const OpenRequest &request, const Progress &progress)
         return refused(request.file, problem);
     file->summary = summarizeLog(file->readPath, progress);
     if (!file->summary)
-        return refused(request.file, "the file cannot be read");
+        return refused(request.file, qtText(kCannotBeRead));
     if (file->summary->cancelled)
         return {};
     if (file->summary->readFailed)

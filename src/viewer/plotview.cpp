@@ -22,18 +22,11 @@ constexpr double kKeyPan = 0.1;    // of the width, per arrow key
 constexpr double kKeyZoom = 0.5;   // the span after the up arrow
 constexpr int kReadoutMargin = 8;
 constexpr int kPreferredBandHeight = 180;
+constexpr int kReadoutPixels = 12;
 
 const QColor kCursorColor(0x40, 0x40, 0x40);
 const QColor kDropColor(0x1f, 0x77, 0xb4, 40);
 const QColor kStretchColor(0x1f, 0x77, 0xb4, 50);
-
-QFont readoutFont(bool bold = false)
-{
-    QFont font("DejaVu Sans");
-    font.setPixelSize(12);
-    font.setBold(bold);
-    return font;
-}
 
 // A frame's value: whole numbers in all their digits, others to 15 significant digits, which a
 // double always holds, so that 0.1 * -14 reads -1.4 and not -1.4000000000000001.
@@ -295,7 +288,7 @@ void PlotView::drawHint(QPainter &painter) const
 {
     painter.fillRect(rect(), Qt::white);
     painter.setPen(kCursorColor);
-    painter.setFont(readoutFont());
+    painter.setFont(textFont(kReadoutPixels));
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap,
                      tr("Double-click a signal in the list, or drag it here.\n"
                         "Drop it on a band to join that band."));
@@ -318,7 +311,7 @@ void PlotView::drawCursor(QPainter &painter, double seconds) const
     const std::vector<CursorReading> readings = readout(seconds);
     for (const CursorReading &reading : readings)
         lines << readingText(reading);
-    const QFontMetrics metrics(readoutFont(true));
+    const QFontMetrics metrics(textFont(kReadoutPixels, true));
     int width = 0;
     for (const QString &line : lines)
         width = std::max(width, metrics.horizontalAdvance(line));
@@ -332,7 +325,7 @@ void PlotView::drawCursor(QPainter &painter, double seconds) const
     painter.setBrush(QColor(255, 255, 255, 230));
     painter.drawRect(panel);
     for (int line = 0; line < lines.size(); ++line) {
-        painter.setFont(readoutFont(line > 0));
+        painter.setFont(textFont(kReadoutPixels, line > 0));
         painter.setPen(line == 0 ? kCursorColor : curveColor(readings[size_t(line - 1)].color));
         painter.drawText(
             QPointF(panel.left() + kReadoutMargin,
@@ -355,7 +348,7 @@ void PlotView::drawDropTarget(QPainter &painter) const
     const QRectF strip(0, height() - 40, width(), 40);
     painter.fillRect(strip, kDropColor);
     painter.setPen(kCursorColor);
-    painter.setFont(readoutFont(true));
+    painter.setFont(textFont(kReadoutPixels, true));
     painter.drawText(strip, Qt::AlignCenter, tr("a new band"));
 }
 
