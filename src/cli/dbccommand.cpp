@@ -4,6 +4,7 @@
 #include "corestrings.h"
 #include "database/databasefile.h"
 #include "files/replacingfile.h"
+#include "text/numbertext.h"
 
 namespace {
 
@@ -25,11 +26,6 @@ bool writeDocument(const QString &path, const std::string &text)
     return file.open(nativePath(path)) && file.write(text.data(), text.size()) && file.commit();
 }
 
-QString plural(size_t count, const QString &noun)
-{
-    return QString("%1 %2%3").arg(count).arg(noun, count == 1 ? "" : "s");
-}
-
 QString summary(const DbcConversion &conversion, const QString &output)
 {
     const nlohmann::ordered_json &messages = conversion.document["messages"];
@@ -37,10 +33,12 @@ QString summary(const DbcConversion &conversion, const QString &output)
     for (const auto &message : messages)
         signalCount += message["signals"].size();
     QString text = QString("%1 and %2 written to %3")
-                       .arg(plural(messages.size(), "message"), plural(signalCount, "signal"),
+                       .arg(qtText(counted(messages.size(), "message", "messages")),
+                            qtText(counted(signalCount, "signal", "signals")),
                             output == kStandardOutput ? "standard output" : output);
     if (!conversion.warnings.empty())
-        text += "; " + plural(conversion.warnings.size(), "signal") + " left out";
+        text +=
+            "; " + qtText(counted(conversion.warnings.size(), "signal", "signals")) + " left out";
     return text;
 }
 

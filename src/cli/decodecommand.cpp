@@ -159,13 +159,6 @@ QString outputPathFor(const DecodeRequest &request, const QString &log)
     return QDir(request.outDir).filePath(QFileInfo(log).completeBaseName() + ".csv");
 }
 
-bool isInput(const QString &output, const DecodeTask &task, const QString &candbPath)
-{
-    const std::string path = nativePath(output);
-    return sameFile(path, task.input.readPath) || sameFile(path, nativePath(task.logPath)) ||
-           sameFile(path, nativePath(candbPath));
-}
-
 // The logs and their tables, every problem reported: a log that cannot be taken, or whose table
 // would be an input, is refused and the others go on. Nothing when the output folder is not a
 // folder or two tables would get one name: the request itself is wrong then.
@@ -187,8 +180,9 @@ std::optional<std::vector<DecodeTask>> planTasks(const DecodeRequest &request)
         if (!task.input.ready()) {
             report(log + ": " + task.input.problem);
             task.refused = true;
-        } else if (task.outputPath != "-" && isInput(task.outputPath, task, request.candbPath)) {
-            report(task.outputPath + ": " + kOutputIsInput);
+        } else if (task.outputPath != "-" &&
+                   outputIsAnInput(task.outputPath,
+                                   {log, qtPath(task.input.readPath), request.candbPath})) {
             task.refused = true;
         }
         const QString key = QDir::cleanPath(QDir(task.outputPath).absolutePath());

@@ -7,6 +7,7 @@
 #include "files/inputfile.h"
 #include "log/logtextfiles.h"
 #include "loginput.h"
+#include "text/numbertext.h"
 
 namespace {
 
@@ -37,10 +38,7 @@ int reportWritten(const CommandLine &line, const QString &input, const LogTextSu
         return kExitFailure;
     }
     if (!line.parser.isSet("quiet"))
-        report(QString("%1: %2 frame%3 written")
-                   .arg(output)
-                   .arg(summary.frames)
-                   .arg(summary.frames == 1 ? "" : "s"));
+        report(output + ": " + qtText(counted(summary.frames, "frame", "frames")) + " written");
     return kExitSuccess;
 }
 

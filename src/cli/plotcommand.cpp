@@ -7,6 +7,7 @@
 #include "plot/plotdata.h"
 #include "plot/tablereader.h"
 #include "plotpainter.h"
+#include "text/numbertext.h"
 
 #include <QRegularExpression>
 
@@ -186,10 +187,8 @@ int writeImage(const PlotOptions &options, const PlotLayout &layout, const PlotC
         return kExitFailure;
     }
     if (!options.quiet)
-        report(QString("%1: %2 signal%3, %4x%5 pixels")
-                   .arg(options.output)
-                   .arg(caption.names.size())
-                   .arg(caption.names.size() == 1 ? "" : "s")
+        report(QString("%1: %2, %3x%4 pixels")
+                   .arg(options.output, qtText(counted(caption.names.size(), "signal", "signals")))
                    .arg(layout.size().width())
                    .arg(layout.size().height()));
     return kExitSuccess;

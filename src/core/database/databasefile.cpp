@@ -1,6 +1,7 @@
 #include "database/databasefile.h"
 
 #include "files/inputfile.h"
+#include "text/numbertext.h"
 
 #include <sstream>
 
@@ -98,16 +99,6 @@ std::string invalidCandbText(const std::string &problem)
     return text;
 }
 
-namespace {
-
-// "1 signal", "2 signals"
-std::string counted(size_t count, const char *noun)
-{
-    return std::to_string(count) + ' ' + noun + (count == 1 ? "" : "s");
-}
-
-} // namespace
-
 std::string leftOutText(size_t leftOut, size_t deviations, const std::string &path,
                         const char *beforeCommand)
 {
@@ -115,11 +106,12 @@ std::string leftOutText(size_t leftOut, size_t deviations, const std::string &pa
         return {};
     std::string text;
     if (leftOut > 0)
-        text = counted(leftOut, "signal") + " of " + path + " left out";
+        text = counted(leftOut, "signal", "signals") + " of " + path + " left out";
     if (deviations > 0) {
-        text += leftOut > 0
-                    ? ", " + counted(deviations, "kind") + " of irregular text read"
-                    : counted(deviations, "kind") + " of irregular text in " + path + " read";
+        text +=
+            leftOut > 0
+                ? ", " + counted(deviations, "kind", "kinds") + " of irregular text read"
+                : counted(deviations, "kind", "kinds") + " of irregular text in " + path + " read";
     }
     return text + beforeCommand + "'quorvane-cli candb-from-dbc " + path + "' lists them";
 }

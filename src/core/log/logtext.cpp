@@ -42,12 +42,6 @@ bool sameWord(std::string_view word, std::string_view lowerCaseWord)
                       [](char a, char b) { return lowerCase(a) == b; });
 }
 
-// "1 thing", "2 things".
-std::string counted(uint64_t count, const char *one, const char *many)
-{
-    return std::to_string(count) + ' ' + (count == 1 ? one : many);
-}
-
 char *writeHex(char *out, uint32_t value, int digits)
 {
     for (int i = digits - 1; i >= 0; --i, value >>= 4)

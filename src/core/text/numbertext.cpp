@@ -128,3 +128,8 @@ std::string hexIdentifier(uint32_t id, bool extended)
 {
     return hexNumber(id, identifierHexDigits(extended));
 }
+
+std::string counted(uint64_t count, const char *one, const char *many)
+{
+    return std::to_string(count) + ' ' + (count == 1 ? one : many);
+}

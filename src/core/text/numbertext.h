@@ -28,3 +28,6 @@ constexpr int identifierHexDigits(bool extended)
 }
 // A CAN identifier so shown: 0x123, 0x18FEF100.
 std::string hexIdentifier(uint32_t id, bool extended);
+
+// A count with its noun: "1 signal", "2 signals".
+std::string counted(uint64_t count, const char *one, const char *many);
