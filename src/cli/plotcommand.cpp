@@ -9,8 +9,6 @@
 #include "plotpainter.h"
 #include "text/numbertext.h"
 
-#include <QRegularExpression>
-
 #include <cmath>
 #include <optional>
 
@@ -20,7 +18,6 @@ constexpr size_t kDefaultSignals = 8;
 constexpr int kDefaultWidth = 1600;
 constexpr int kDefaultBandHeight = 200;
 constexpr int kDefaultMaxHeight = 1200;
-constexpr int kMaxSide = 8000; // a PNG of 8000x8000 pixels already takes 256 MB to draw
 
 struct PlotOptions
 {
@@ -72,21 +69,6 @@ std::optional<double> secondsOption(const QCommandLineParser &parser, const QStr
     return seconds;
 }
 
-std::optional<QSize> sizeOption(const QCommandLineParser &parser, QString &problem)
-{
-    if (!parser.isSet("size"))
-        return std::nullopt;
-    static const QRegularExpression pattern("^(\\d{1,5})x(\\d{1,5})$");
-    const QRegularExpressionMatch match = pattern.match(parser.value("size"));
-    const QSize size =
-        match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
-    if (size.isEmpty() || size.width() > kMaxSide || size.height() > kMaxSide)
-        problem = QString("--size needs WIDTHxHEIGHT in pixels, each at most %1, not '%2'")
-                      .arg(kMaxSide)
-                      .arg(parser.value("size"));
-    return size;
-}
-
 // The options that need no table, checked as usage.
 QString readOptions(const CommandLine &line, PlotOptions &options)
 {
@@ -104,7 +86,8 @@ QString readOptions(const CommandLine &line, PlotOptions &options)
     QString problem;
     options.from = secondsOption(parser, "from", problem);
     options.to = secondsOption(parser, "to", problem);
-    options.size = sizeOption(parser, problem);
+    if (parser.isSet("size"))
+        options.size = imageSizeOption(parser.value("size"), problem);
     if (problem.isEmpty() && options.from && options.to && *options.from >= *options.to)
         problem = "--from must be before --to";
     return problem;

@@ -419,3 +419,18 @@ void dropPlatformWarnings(QtMsgType type, const QMessageLogContext &, const QStr
     if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
+
+std::optional<QSize> imageSizeOption(const QString &text, QString &problem)
+{
+    static const QRegularExpression pattern("^(\\d{1,5})x(\\d{1,5})$");
+    const QRegularExpressionMatch match = pattern.match(text);
+    const QSize size =
+        match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+    if (size.isEmpty() || size.width() > kMaxImageSide || size.height() > kMaxImageSide) {
+        problem = QString("--size needs WIDTHxHEIGHT in pixels, each at most %1, not '%2'")
+                      .arg(kMaxImageSide)
+                      .arg(text);
+        return std::nullopt;
+    }
+    return size;
+}

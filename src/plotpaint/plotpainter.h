@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -88,6 +89,12 @@ QByteArray renderSvg(const PlotLayout &layout, const PlotPicture &picture);
 // A table's plot: one signal in each band.
 QByteArray renderPng(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);
 QByteArray renderSvg(const PlotLayout &layout, const PlotCaption &caption, const TablePlot &plot);
+
+// The largest side of a picture: a PNG of 8000x8000 pixels already takes 256 MB to draw.
+constexpr int kMaxImageSide = 8000;
+// A picture's size as an option gives it, "WIDTHxHEIGHT" in pixels; nothing, with the problem
+// said, for another text or a side beyond kMaxImageSide.
+std::optional<QSize> imageSizeOption(const QString &text, QString &problem);
 
 // The pictures' typeface at `pixels` high, for the viewer's own texts too.
 QFont textFont(int pixels, bool bold = false);

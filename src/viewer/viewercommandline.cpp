@@ -11,15 +11,12 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QImage>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include <cmath>
 #include <cstdio>
 
 namespace {
-
-constexpr int kMaxSide = 8000;
 
 std::optional<std::pair<double, double>> rangeOption(const QString &text, QString &problem)
 {
@@ -33,21 +30,6 @@ std::optional<std::pair<double, double>> rangeOption(const QString &text, QStrin
         return std::nullopt;
     }
     return std::make_pair(from, to);
-}
-
-std::optional<QSize> sizeOption(const QString &text, QString &problem)
-{
-    static const QRegularExpression pattern("^(\\d{1,5})x(\\d{1,5})$");
-    const QRegularExpressionMatch match = pattern.match(text);
-    const QSize size =
-        match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
-    if (size.isEmpty() || size.width() > kMaxSide || size.height() > kMaxSide) {
-        problem = QString("--size needs WIDTHxHEIGHT in pixels, each at most %1, not '%2'")
-                      .arg(kMaxSide)
-                      .arg(text);
-        return std::nullopt;
-    }
-    return size;
 }
 
 // The indexes of the signals named, in the tree's terms; a name the file lacks is a fault.
@@ -120,7 +102,7 @@ ViewerOptions readViewerOptions(const QStringList &arguments, QString &problem)
                 QString("--cursor needs a number of seconds, not '%1'").arg(parser.value("cursor"));
     }
     if (parser.isSet("size"))
-        options.size = sizeOption(parser.value("size"), problem);
+        options.size = imageSizeOption(parser.value("size"), problem);
     options.grabPath = parser.value("grab");
     if (options.request.file.isEmpty() && (!options.signalNames.isEmpty() || parser.isSet("grab")))
         problem = "no log or table given";
