@@ -22,8 +22,7 @@ bool writeDocument(const QString &path, const std::string &text)
 {
     if (path == kStandardOutput)
         return print(qtText(text));
-    ReplacingFile file;
-    return file.open(nativePath(path)) && file.write(text.data(), text.size()) && file.commit();
+    return replaceFileWith(nativePath(path), text.data(), text.size());
 }
 
 QString summary(const DbcConversion &conversion, const QString &output)

@@ -53,9 +53,8 @@ bool writePng(const QImage &image, const QString &path)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    ReplacingFile output;
-    return image.save(&buffer, "PNG") && output.open(nativePath(path)) &&
-           output.write(bytes.constData(), size_t(bytes.size())) && output.commit();
+    return image.save(&buffer, "PNG") &&
+           replaceFileWith(nativePath(path), bytes.constData(), size_t(bytes.size()));
 }
 
 void quitWith(const QString &message)

@@ -304,9 +304,7 @@ void ViewerWindow::exportImage(bool svg)
     for (const QString &input : {file->request.file, file->request.database})
         if (!input.isEmpty() && sameFile(target, nativePath(input)))
             return fail(path + ": " + kOutputIsInput);
-    ReplacingFile output;
-    if (!output.open(target) || !output.write(image.constData(), size_t(image.size())) ||
-        !output.commit())
+    if (!replaceFileWith(target, image.constData(), size_t(image.size())))
         fail(path + ": " + tr("the image could not be written"));
 }
 

@@ -99,8 +99,7 @@ Config deserializeConfig(const ConfigImage &image)
 bool writeConfigFile(const std::string &path, const Config &config)
 {
     const ConfigImage image = serializeConfig(config);
-    ReplacingFile file;
-    return file.open(path) && file.write(image.data(), image.size()) && file.commit();
+    return replaceFileWith(path, image.data(), image.size());
 }
 
 ConfigFileReading readConfigFile(const std::string &path)

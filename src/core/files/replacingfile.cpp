@@ -217,3 +217,9 @@ void ReplacingFile::discard()
         ::unlink(temporary.c_str());
     temporaryGuard = TemporaryName();
 }
+
+bool replaceFileWith(const std::string &path, const void *data, size_t size)
+{
+    ReplacingFile file;
+    return file.open(path) && file.write(data, size) && file.commit();
+}

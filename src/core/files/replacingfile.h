@@ -57,3 +57,7 @@ private:
     std::string temporary;        // in Mode::Hidden
     TemporaryName temporaryGuard; // removes `temporary` if a signal stops the program
 };
+
+// Writes the whole file at once through a ReplacingFile. False when it could not be written; an
+// earlier file then keeps its content.
+bool replaceFileWith(const std::string &path, const void *data, size_t size);
