@@ -32,7 +32,11 @@ QString oneLine(const QString &message)
 
 bool print(const QString &text)
 {
-    const std::string bytes = nativePath(text);
+    return printBytes(nativePath(text));
+}
+
+bool printBytes(const std::string &bytes)
+{
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
     return std::fflush(stdout) == 0 && written;
 }

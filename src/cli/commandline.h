@@ -26,6 +26,8 @@ QString oneLine(const QString &message);
 // Text for standard output, as UTF-8 (a path in it as its bytes); false when it could not all be
 // written.
 bool print(const QString &text);
+// The core's text for standard output, its bytes as they are.
+bool printBytes(const std::string &bytes);
 // The exit status of a run: `status`, or failure, reported, when what the run sent to standard
 // output could not all be written there (a full disk, a closed output).
 int checkedStandardOutput(int status);

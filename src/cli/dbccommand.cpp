@@ -21,7 +21,7 @@ QString defaultCandbPath(const QString &dbcPath)
 bool writeDocument(const QString &path, const std::string &text)
 {
     if (path == kStandardOutput)
-        return print(qtText(text));
+        return printBytes(text);
     return replaceFileWith(nativePath(path), text.data(), text.size());
 }
 

@@ -259,7 +259,7 @@ int runInfo(const QStringList &arguments)
             texts << factsText(path, *summary) + '\n' + identifiersText(*summary, descriptions);
     }
     if (request.asJson)
-        print(qtText(json{{"logs", documents}}.dump(2)) + '\n');
+        printBytes(json{{"logs", documents}}.dump(2) + '\n');
     else if (!texts.isEmpty())
         print(texts.join('\n'));
     return status;
