@@ -181,7 +181,7 @@ QString requestProblem(const OpenRequest &request)
     const std::string path = nativePath(request.file);
     QString problem = qtText(inputFileProblem(path));
     LogTextFormat format;
-    if (problem.isEmpty() && !request.isTable() && !isLogFilePath(path) &&
+    if (problem.isEmpty() && !request.isTable() && !isLogFileName(path) &&
         !logTextFormatOfPath(path, format))
         problem = "not a log or a table the viewer reads: a logger's .qvl, a candump .log, an ASC "
                   ".asc or a decoded .csv file";
