@@ -2,6 +2,7 @@
 
 #include "database/candb.h"
 #include "log/logfile.h"
+#include "text/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -298,36 +299,6 @@ private:
     int lastTokenLine = 0;
 };
 
-// Names and units as UTF-8: text that is not valid UTF-8 is taken as Windows-1252, as older DBC
-// editors write it.
-bool isUtf8(std::string_view text)
-{
-    // The smallest code point of a sequence of each length: a smaller one is an overlong form.
-    static constexpr uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80             ? 1
-                              : (lead & 0xE0) == 0xC0 ? 2
-                              : (lead & 0xF0) == 0xE0 ? 3
-                              : (lead & 0xF8) == 0xF0 ? 4
-                                                      : 0;
-        if (length == 0 || text.size() - i < length)
-            return false;
-        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            code = code << 6 | (next & 0x3F);
-        }
-        // UTF-16 surrogates and code points past U+10FFFF are not UTF-8 either.
-        if (code < kSmallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 // Windows-1252 differs from Latin-1 in 0x80 to 0x9F; the five bytes it leaves undefined keep
 // their Latin-1 code points.
 constexpr uint16_t kWindows1252[32] = {
@@ -359,6 +330,8 @@ std::string fromWindows1252(std::string_view text)
     return converted;
 }
 
+// Names and units as UTF-8: text that is not valid UTF-8 is taken as Windows-1252, as older DBC
+// editors write it.
 std::string utf8Text(std::string_view text)
 {
     return isUtf8(text) ? std::string(text) : fromWindows1252(text);
